@@ -1,0 +1,84 @@
+// Line input. The editor echoes what it stores: printable keys and TAB, Enter
+// as a lone CR; backspace and Ctrl-X erase with BS, space, BS per byte; ESC
+// ends the line at once. The typed text is then evaluated with no variable
+// visible; functions it calls get their frames above every live slot.
+#include "builtins/input.h"
+
+#include "builtins/output.h"
+#include "core/expr.h"
+#include "platform/console.h"
+
+namespace vorla {
+
+namespace {
+
+constexpr int kBackspace = 8;
+constexpr int kTab = 9;
+constexpr int kEnter = 13;
+constexpr int kCtrlX = 24;
+constexpr int kEsc = 27;
+
+void Echo(uint8_t b) {
+  ActiveConsole->Write(&b, 1);
+  ActiveConsole->EndOfOutput();
+}
+
+void EraseOne() {
+  static constexpr uint8_t kErase[] = {8, 32, 8};
+  InputLength--;
+  ActiveConsole->Write(kErase, 3);
+  ActiveConsole->EndOfOutput();
+}
+
+// Stores and echoes an accepted byte; answers false when the line is full.
+bool Accept(uint8_t b) {
+  if (InputLength >= kMaxTypedLength) return false;
+  Echo(b);
+  Memory[kInputBase + InputLength++] = b;
+  return true;
+}
+
+}  // namespace
+
+bool ReadLine() {
+  InputLength = 0;
+  for (;;) {
+    int key = ActiveConsole->ReadKey();
+    if (key == kNoMoreKeys) {
+      if (InputLength > 0) return true;  // the input ended mid-line: as ESC
+      RequestStop();
+      return false;
+    }
+    int code = static_cast<int8_t>(key);  // 128..255 are never accepted
+    if (code == kBackspace) {
+      if (InputLength > 0) EraseOne();
+    } else if (code == kCtrlX) {
+      while (InputLength > 0) EraseOne();
+    } else if (code == kEsc) {
+      return true;
+    } else if (code == kEnter) {
+      if (Accept(kEnter)) return true;
+    } else if (code == kTab || (code >= 32 && code <= 126)) {
+      Accept(uint8_t(code));
+    }
+  }
+}
+
+Value BuiltinInput(Value, Value) {
+  if (!ReadLine()) return 0;
+  const int32_t savedDepth = OperandDepth;
+  const int32_t savedCount = VariableCount;
+  Memory[kInputBase + InputLength] = ';';
+  // A NUL after the ';' keeps an error report of this line to the typed text.
+  Memory[kInputBase + InputLength + 1] = 0;
+  EvaluatingInputLine = true;
+  TextPosition p = kInputBase;
+  EvalExpression(p, Scope{0, 0}, 0);
+  EvaluatingInputLine = false;
+  Value result = OperandDepth == savedDepth + 1 ? OperandStack[savedDepth] : 0;
+  OperandDepth = savedDepth;
+  VariableCount = savedCount;
+  return result;
+}
+
+}  // namespace vorla

@@ -1,0 +1,136 @@
+// Console output. Numbers are built backwards in the tail of InputLine, which
+// ends in a double quote, and printed from there as a text, so every number
+// output ends in the same keyboard poll as PrnStr_.
+#include "builtins/output.h"
+
+#include "platform/console.h"
+
+namespace vorla {
+
+namespace {
+
+constexpr uint8_t kQuote = 34;
+constexpr uint8_t kSpace = 32;
+constexpr uint8_t kEsc = 27;
+constexpr TextPosition kScratchEnd = kInputBase + kInputSize - 1;  // holds the closing quote
+constexpr int32_t kLongestField = 127;
+
+void Write(const uint8_t* bytes, size_t count) {
+  if (count > 0) ActiveConsole->Write(bytes, count);
+}
+
+// Prints `digits` hexadecimal digits of v, then polls.
+void PrintHex(Value v, int digits) {
+  TextPosition at = kScratchEnd;
+  Memory[at] = kQuote;
+  uint32_t bits = Bits(v);
+  for (int i = 0; i < digits; i++, bits >>= 4) Memory[--at] = "0123456789ABCDEF"[bits & 15];
+  PrnStr(Value(at));
+}
+
+}  // namespace
+
+void PrnStr(Value start) {
+  uint32_t p = Bits(start);
+  uint32_t end = AreaEnd(p, 1);
+  if (end != 0) {
+    uint32_t run = p;  // bytes from here to p go out unchanged
+    while (p < end && Memory[p] != kQuote) {
+      if (Memory[p] == '\\' && p + 1 < end && Memory[p + 1] == 'n') {
+        Write(&Memory[run], p - run);
+        static constexpr uint8_t kLineBreak[] = {13, 10};
+        Write(kLineBreak, 2);
+        p += 2;
+        run = p;
+      } else {
+        p++;
+      }
+    }
+    Write(&Memory[run], p - run);
+  }
+  ActiveConsole->EndOfOutput();
+  KeyboardPoll();
+}
+
+void KeyboardPoll() {
+  if (!ActiveConsole->PollsAtOutput() || !ActiveConsole->KeyWaiting()) return;
+  int key = ActiveConsole->ReadKey();
+  if (key == kSpace) key = ActiveConsole->ReadKey();
+  if (key == kEsc || key == kNoMoreKeys) RequestStop();
+}
+
+void FormatDecimal(Value v, int32_t width) {
+  if (width > kLongestField) {
+    ActiveConsole->WriteRepeated(kSpace, size_t(width - kLongestField));
+    width = kLongestField;
+  }
+  TextPosition at = kScratchEnd;
+  Memory[at] = kQuote;
+  uint32_t magnitude = v < 0 ? 0u - Bits(v) : Bits(v);
+  do {
+    Modulo() = Value(magnitude % 10);
+    Memory[--at] = uint8_t('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (v < 0) Memory[--at] = '-';
+  int32_t n = int32_t(kScratchEnd - at);
+  if (width >= 1 && n > width) {
+    at += TextPosition(n - width);
+    Memory[at] = '#';
+  } else if (width >= 1 && n < width) {
+    for (; n < width; n++) Memory[--at] = kSpace;
+  }
+  PrnStr(Value(at));
+}
+
+void PrintLine(TextPosition p) {
+  TextPosition end = p;
+  while (Peek(end) != 0 && Peek(end) != 13) end++;
+  if (Peek(end) == 13) end++;
+  if (end > p) Write(&Memory[p], end - p);  // Peek is NUL past the memory, so end stays inside
+  ActiveConsole->EndOfOutput();
+}
+
+void PrintConstant(std::string_view text) {
+  Write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  ActiveConsole->EndOfOutput();
+}
+
+void PrintDividedByZero() {
+  PrintConstant(" Divided by 0 ");
+  KeyboardPoll();
+}
+
+Value BuiltinPrnDec(Value v, Value) {
+  FormatDecimal(v, 0);
+  return 0;
+}
+
+Value BuiltinPrnStr(Value p, Value) {
+  PrnStr(p);
+  return 0;
+}
+
+Value BuiltinPrnDecF(Value v, Value width) {
+  FormatDecimal(v, width);
+  return 0;
+}
+
+Value BuiltinPrnChar(Value v, Value) {
+  uint8_t b = uint8_t(Bits(v));
+  Write(&b, 1);
+  ActiveConsole->EndOfOutput();
+  return 0;
+}
+
+Value BuiltinPrnHex(Value v, Value) {
+  PrintHex(v, 8);
+  return 0;
+}
+
+Value BuiltinPrnHexB(Value v, Value) {
+  PrintHex(v, 2);
+  return 0;
+}
+
+}  // namespace vorla

@@ -1,0 +1,59 @@
+// The built-in routine table and the small built-ins: array addressing, keys,
+// pseudo-random numbers and the do-nothing Call_.
+#include "builtins/table.h"
+
+#include "builtins/input.h"
+#include "builtins/output.h"
+#include "platform/console.h"
+
+namespace vorla {
+
+const BuiltinRow BuiltinRows[kBuiltinCount] = {
+    {"PrnDec_", Kind::Procedure, 1, BuiltinPrnDec},
+    {"PrnStr_", Kind::Procedure, 1, BuiltinPrnStr},
+    {"PrnDecF_", Kind::Procedure, 2, BuiltinPrnDecF},
+    {"PrnChar_", Kind::Procedure, 1, BuiltinPrnChar},
+    {"PrnHex_", Kind::Procedure, 1, BuiltinPrnHex},
+    {"PrnHexB_", Kind::Procedure, 1, BuiltinPrnHexB},
+    {"Array_", Kind::Function, 1, BuiltinArray},
+    {"InpChk_", Kind::Function, 0, BuiltinInpChk},
+    {"InpChar_", Kind::Function, 0, BuiltinInpChar},
+    {"Input_", Kind::Function, 0, BuiltinInput},
+    {"Rand_", Kind::Function, 1, BuiltinRand},
+    {"Seed_", Kind::Procedure, 1, BuiltinSeed},
+    {"Call_", Kind::Procedure, 2, BuiltinCall},
+};
+
+// Array_(i): the address of the i-th Value from the current value of Array_.
+Value BuiltinArray(Value index, Value) {
+  return Add(VariableTable[kArraySlot].value, Mul(index, 4));
+}
+
+Value BuiltinInpChk(Value, Value) { return ActiveConsole->KeyWaiting() ? 1 : 0; }
+
+// InpChar_(): waits for a key; when no key will ever come, the run stops.
+Value BuiltinInpChar(Value, Value) {
+  int key = ActiveConsole->ReadKey();
+  if (key == kNoMoreKeys) {
+    RequestStop();
+    return 0;
+  }
+  return key;
+}
+
+// Rand_(n): halve the state keeping its sign, times 14037 plus 1537; the draw
+// is the state modulo n, both taken unsigned. n = 0 acts as the divisor 2^32.
+Value BuiltinRand(Value limit, Value) {
+  RandomSeed = Add(Mul(HalveKeepingSign(RandomSeed), 14037), 1537);
+  if (limit == 0) return RandomSeed;
+  return Wrap(Bits(RandomSeed) % Bits(limit));
+}
+
+Value BuiltinSeed(Value seed, Value) {
+  RandomSeed = seed;
+  return 0;
+}
+
+Value BuiltinCall(Value, Value) { return 0; }
+
+}  // namespace vorla

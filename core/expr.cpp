@@ -1,0 +1,275 @@
+// The expression evaluator. Operands are read by their first character, binary
+// operators are applied by level (comparisons 1, '&' '|' '^' 2, '+' '-' 3,
+// '*' '/' '%' 4), and every fault is recorded at its character.
+#include "core/expr.h"
+
+#include "builtins/output.h"
+#include "core/call.h"
+#include "core/names.h"
+#include "core/scan.h"
+
+namespace vorla {
+
+namespace {
+
+enum class Op { None, Mul, Div, Rem, Add, Sub, And, Or, Xor, Eq, Lt, Gt, Ne, Le, Ge };
+
+struct Operator {
+  Op op;
+  int level;
+  int length;
+};
+
+Operator Classify(TextPosition p) {
+  switch (Peek(p)) {
+    case '*': return {Op::Mul, 4, 1};
+    case '/': return {Op::Div, 4, 1};
+    case '%': return {Op::Rem, 4, 1};
+    case '+': return {Op::Add, 3, 1};
+    case '-': return {Op::Sub, 3, 1};
+    case '&': return {Op::And, 2, 1};
+    case '|': return {Op::Or, 2, 1};
+    case '^': return {Op::Xor, 2, 1};
+    case '=': return {Op::Eq, 1, 1};
+    case '<':
+      if (Peek(p + 1) == '>') return {Op::Ne, 1, 2};
+      if (Peek(p + 1) == '=') return {Op::Le, 1, 2};
+      return {Op::Lt, 1, 1};
+    case '>':
+      if (Peek(p + 1) == '=') return {Op::Ge, 1, 2};
+      return {Op::Gt, 1, 1};
+    default: return {Op::None, 0, 0};
+  }
+}
+
+// L / R and L % R; a zero divisor prints its notice and polls the keyboard,
+// and yields 0 for '/' and the current Modulo_ for '%'.
+Value Divide(Op op, Value l, Value r) {
+  if (r == 0) {
+    PrintDividedByZero();
+    return op == Op::Div ? 0 : Modulo();
+  }
+  Modulo() = Remainder(l, r);
+  return op == Op::Div ? Quotient(l, r) : Modulo();
+}
+
+Value Apply(Op op, Value l, Value r) {
+  switch (op) {
+    case Op::Mul: return Mul(l, r);
+    case Op::Div:
+    case Op::Rem: return Divide(op, l, r);
+    case Op::Add: return Add(l, r);
+    case Op::Sub: return Sub(l, r);
+    case Op::And: return l & r;
+    case Op::Or: return l | r;
+    case Op::Xor: return l ^ r;
+    case Op::Eq: return l == r;
+    case Op::Lt: return l < r;
+    case Op::Gt: return l > r;
+    case Op::Ne: return l != r;
+    case Op::Le: return l <= r;
+    case Op::Ge: return l >= r;
+    case Op::None: break;
+  }
+  return 0;
+}
+
+bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
+
+int HexDigit(uint8_t c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Decimal digits, each step times 10 plus the digit, wrapping.
+void ReadDecimal(TextPosition& p) {
+  TextPosition start = p;
+  uint32_t v = 0;
+  while (IsDigit(Peek(p))) v = v * 10 + uint32_t(Peek(p++) - '0');
+  Push(Wrap(v), start);
+}
+
+// '$' and hexadecimal digits; only the last eight count, none gives 0.
+void ReadHex(TextPosition& p) {
+  TextPosition start = p++;
+  uint32_t v = 0;
+  for (int d; (d = HexDigit(Peek(p))) >= 0; p++) v = v << 4 | uint32_t(d);
+  Push(Wrap(v), start);
+}
+
+// "text": the address of its first character; the cursor passes the closing quote.
+void ReadString(TextPosition& p) {
+  TextPosition start = p++;
+  TextPosition text = p;
+  while (Peek(p) != '"') {
+    if (Peek(p) == 0) {
+      Fault(p);
+      return;
+    }
+    p++;
+  }
+  p++;
+  Push(Value(text), start);
+}
+
+// 'c': the character sign-extended; anything else is a fault at the apostrophe.
+void ReadCharacter(TextPosition& p) {
+  if (Peek(p + 1) == 0 || Peek(p + 2) == 0) {
+    Fault(Peek(p + 1) == 0 ? p + 1 : p + 2);
+    return;
+  }
+  if (Peek(p + 2) != '\'') {
+    Fault(p);
+    return;
+  }
+  Push(SignExtend(Peek(p + 1)), p);
+  p += 3;
+}
+
+// ( expression ) — a missing ')' is a fault at the character found instead.
+void ReadParenthesised(TextPosition& p, Scope scope) {
+  int depth = OperandDepth;
+  p++;
+  EvalExpression(p, scope, 0);
+  if (Peek(p) != ')') {
+    Fault(p);
+    StepOne(p);
+    return;
+  }
+  if (OperandDepth == depth && !HasError()) Fault(p);  // () holds no Value
+  p++;
+}
+
+void ReadOperand(TextPosition& p, Scope scope);
+
+// -x, +x (absolute value), ~x: one primary operand, which may itself be prefixed.
+void ReadPrefixed(TextPosition& p, Scope scope) {
+  uint8_t op = Peek(p);
+  int depth = OperandDepth;
+  p++;
+  EvalExpression(p, scope, 5);
+  if (OperandDepth == depth) {
+    if (!HasError()) Fault(p);  // the operand is missing
+    return;
+  }
+  if (!OnlyStoppedAt(p)) return;
+  Value& top = OperandStack[OperandDepth - 1];
+  top = op == '-' ? Neg(top) : op == '+' ? Abs(top) : ~top;
+}
+
+// name[index]: a byte at v + i for a name beginning with '_', otherwise the
+// Value at v + 4 * i, with v read after the index has been evaluated.
+void ReadIndexed(TextPosition& p, Scope scope, TextPosition name, int slot) {
+  int depth = OperandDepth;
+  p++;
+  EvalExpression(p, scope, 0);
+  if (Peek(p) != ']') {
+    Fault(p);
+    StepOne(p);
+    return;
+  }
+  if (ErrorPosition == p) ErrorPosition = kNoError;  // the ']' the index stops at
+  if (OperandDepth == depth) {
+    Fault(p);  // a[] holds no index
+    return;
+  }
+  p++;
+  if (HasError()) return;
+  Value& top = OperandStack[OperandDepth - 1];
+  Value base = VariableTable[slot].value;
+  bool bytes = Peek(name) == '_';
+  uint32_t address = Bits(bytes ? Add(base, top) : Add(base, Mul(top, 4)));
+  if (!InScriptMemory(address, bytes ? 1 : 4)) {
+    Fault(name);
+    return;
+  }
+  top = bytes ? SignExtend(Memory[address]) : ReadWord(address);
+}
+
+// A variable, an indexed variable, or else a function call.
+void ReadName(TextPosition& p, Scope scope) {
+  int slot = FindVariable(p, scope);
+  if (slot < 0) {
+    CallFunction(p, scope);
+    return;
+  }
+  TextPosition name = p;
+  p += TextPosition(VariableTable[slot].NameLength);
+  if (Peek(p) == '[') {
+    ReadIndexed(p, scope, name, slot);
+  } else {
+    Push(VariableTable[slot].value, name);
+  }
+}
+
+// One operand by its first character; it pushes one Value or records a fault.
+void ReadOperand(TextPosition& p, Scope scope) {
+  uint8_t c = Peek(p);
+  if (IsDigit(c)) {
+    ReadDecimal(p);
+  } else if (c == '$') {
+    ReadHex(p);
+  } else if (IsNameChar(c)) {
+    ReadName(p, scope);
+  } else if (c == '"') {
+    ReadString(p);
+  } else if (c == '\'') {
+    ReadCharacter(p);
+  } else if (c == '(') {
+    ReadParenthesised(p, scope);
+  } else if (c == '-' || c == '+' || c == '~') {
+    ReadPrefixed(p, scope);
+  } else {
+    Fault(p);
+  }
+}
+
+}  // namespace
+
+// operand { operator operand } — operators at or below minLevel are left to
+// the caller; a fault stops every level at its next check.
+bool EvalExpression(TextPosition& p, Scope scope, int minLevel) {
+  NestingLevel level(p);
+  if (!level.Entered()) return true;
+  SkipBlanks(p);
+  if (Peek(p) == ';' || Peek(p) == ')') return HasError();
+  if (HasError()) return true;
+  ReadOperand(p, scope);
+  SkipBlanks(p);
+  while (Peek(p) != ';' && Peek(p) != ')' && !HasError()) {
+    Operator op = Classify(p);
+    if (op.op == Op::None) {
+      Fault(p);
+      break;
+    }
+    if (minLevel >= op.level) break;
+    int depth = OperandDepth;
+    p += TextPosition(op.length);
+    EvalExpression(p, scope, op.level);
+    if (OperandDepth == depth) {
+      if (!HasError()) Fault(p);  // the right operand is missing
+      break;
+    }
+    if (!OnlyStoppedAt(p)) break;
+    Value r = Pop();
+    Value& l = OperandStack[OperandDepth - 1];
+    l = Apply(op.op, l, r);
+  }
+  return HasError();
+}
+
+bool EvalValue(TextPosition& p, Scope scope, Value& out) {
+  int depth = OperandDepth;
+  EvalExpression(p, scope, 0);
+  if (OperandDepth > depth) {
+    out = OperandStack[OperandDepth - 1];
+    OperandDepth = depth;
+    return true;
+  }
+  if (!HasError()) Fault(p);
+  return false;
+}
+
+}  // namespace vorla

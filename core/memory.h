@@ -1,0 +1,60 @@
+// Script memory: one byte array that holds the loaded text, the input line and
+// the array memory at fixed offsets. Text positions and script addresses are
+// both offsets into it, so whatever address a script computes is checked here
+// before any byte is read or written; nothing outside this array is touched.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "core/value.h"
+
+namespace vorla {
+
+// A cursor into the text being interpreted: an offset into Memory.
+using TextPosition = uint32_t;
+
+// The areas. Address 0 lies in none of them, and zero-filled gaps follow the
+// text and the input line, so a walk that runs off either meets a NUL.
+inline constexpr uint32_t kConstantBase = 0x0100;  // names of built-ins, "return", "main"
+inline constexpr uint32_t kConstantSize = 0x0100;
+inline constexpr uint32_t kSourceBase = 0x1000;    // SourceBuffer: the loaded script text
+inline constexpr uint32_t kSourceSize = 4096;
+inline constexpr uint32_t kInputBase = 0x3000;     // InputLine: the typed line and number scratch
+inline constexpr uint32_t kInputSize = 128;
+inline constexpr uint32_t kArrayBase = 0x4000;     // ArrayMemory: 4096 Values for scripts
+inline constexpr uint32_t kArraySize = 16384;
+inline constexpr uint32_t kMemorySize = kArrayBase + kArraySize;
+
+// The longest text that fits in SourceBuffer together with its ending NUL.
+inline constexpr uint32_t kMaxSourceLength = kSourceSize - 1;
+
+extern uint8_t Memory[kMemorySize];
+
+// The byte at a text position; every position past the memory reads as NUL.
+inline uint8_t Peek(TextPosition p) { return p < kMemorySize ? Memory[p] : 0; }
+
+// The end of the script area that holds [address, address + width), or 0 when
+// those bytes do not lie inside one of SourceBuffer, InputLine, ArrayMemory.
+inline uint32_t AreaEnd(uint32_t address, uint32_t width) {
+  const uint32_t bases[] = {kSourceBase, kInputBase, kArrayBase};
+  const uint32_t sizes[] = {kSourceSize, kInputSize, kArraySize};
+  for (int i = 0; i < 3; i++) {
+    if (address - bases[i] < sizes[i] && address - bases[i] + width <= sizes[i]) {
+      return bases[i] + sizes[i];
+    }
+  }
+  return 0;
+}
+inline bool InScriptMemory(uint32_t address, uint32_t width) { return AreaEnd(address, width) != 0; }
+
+// Checked accesses for script addresses; the caller has tested InScriptMemory.
+inline Value ReadWord(uint32_t a) {
+  return Wrap(uint32_t(Memory[a]) | uint32_t(Memory[a + 1]) << 8 | uint32_t(Memory[a + 2]) << 16 |
+              uint32_t(Memory[a + 3]) << 24);
+}
+inline void WriteWord(uint32_t a, Value v) {
+  uint32_t bits = Bits(v);
+  for (int i = 0; i < 4; i++) Memory[a + i] = uint8_t(bits >> (8 * i));
+}
+
+}  // namespace vorla

@@ -1,0 +1,46 @@
+// Name resolution: variables under the scope rule, routines in table order.
+#include "core/names.h"
+
+#include <algorithm>
+
+#include "core/scan.h"
+
+namespace vorla {
+
+// Whether the first `length` characters at `name` stand at p.
+static bool NamePresent(TextPosition p, TextPosition name, int32_t length) {
+  if (Peek(p) != Peek(name)) return false;
+  for (int32_t i = 1; i < length; i++) {
+    if (Peek(p + TextPosition(i)) != Peek(name + TextPosition(i))) return false;
+  }
+  return true;
+}
+
+static bool VariableAt(TextPosition p, const Variable& v) {
+  if (!NamePresent(p, v.Name, v.NameLength)) return false;
+  uint8_t next = Peek(p + TextPosition(v.NameLength));
+  return !IsNameChar(next) && next != '(';
+}
+
+// The frame's slots from Top (or VariableCount) down to ScopeBase, newest
+// first; then the globals below the frame.
+int FindVariable(TextPosition p, Scope scope) {
+  int top = std::min(scope.Top, VariableCount);
+  int base = std::max(scope.ScopeBase, 0);
+  for (int i = top - 1; i >= base; i--) {
+    if (VariableAt(p, VariableTable[i])) return i;
+  }
+  for (int i = std::min({GlobalCount, base, top}) - 1; i >= 0; i--) {
+    if (VariableAt(p, VariableTable[i])) return i;
+  }
+  return -1;
+}
+
+int FindRoutine(TextPosition p) {
+  for (int row = 0; row < RoutineCount; row++) {
+    if (NamePresent(p, RoutineTable[row].Name, RoutineTable[row].NameLength)) return row;
+  }
+  return -1;
+}
+
+}  // namespace vorla

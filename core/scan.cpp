@@ -1,0 +1,85 @@
+// Scanning primitives: blanks, comments, keyword literals, and the walks that
+// pass over a statement, a block or a parenthesised list without running it.
+#include "core/scan.h"
+
+namespace vorla {
+
+void SkipBlanks(TextPosition& p) {
+  for (;;) {
+    uint8_t c = Peek(p);
+    if (IsBlank(c)) {
+      p++;
+    } else if (c == '#') {
+      while (Peek(p) != 13 && Peek(p) != 0) p++;
+    } else {
+      return;
+    }
+  }
+}
+
+bool MatchKeyword(TextPosition p, std::string_view literal) {
+  for (size_t i = 1; i < literal.size(); i++) {
+    if (Peek(p + TextPosition(i)) != uint8_t(literal[i])) return false;  // a NUL differs too
+  }
+  return true;
+}
+
+bool MatchKeywordAndBlank(TextPosition p, std::string_view literal) {
+  return Peek(p) == uint8_t(literal[0]) && MatchKeyword(p, literal) &&
+         IsBlank(Peek(p + TextPosition(literal.size())));
+}
+
+// A block is walked brace by brace; a double quote jumps to just past the next
+// one and an apostrophe jumps over the character and its closing apostrophe.
+// Comments are not recognised inside the walk.
+static bool SkipBlock(TextPosition& p) {
+  int depth = 0;
+  for (;;) {
+    uint8_t c = Peek(p);
+    if (c == 0) return false;
+    p++;
+    if (c == '{') {
+      depth++;
+    } else if (c == '}') {
+      if (--depth == 0) return true;
+    } else if (c == '"') {
+      while (Peek(p) != '"') {
+        if (Peek(p) == 0) return false;
+        p++;
+      }
+      p++;
+    } else if (c == '\'') {
+      for (int i = 0; i < 2; i++) {
+        if (Peek(p) == 0) return false;
+        p++;
+      }
+    }
+  }
+}
+
+bool SkipStatement(TextPosition& p) {
+  SkipBlanks(p);
+  if (Peek(p) == '{') return SkipBlock(p);
+  for (;;) {
+    uint8_t c = Peek(p);
+    if (c == 0) return false;
+    p++;
+    if (c == ';') return true;
+  }
+}
+
+bool SkipToCloseParen(TextPosition& p) {
+  int depth = 1;
+  for (;;) {
+    uint8_t c = Peek(p);
+    if (c == 0) return false;
+    p++;
+    if (c == '(') {
+      depth++;
+    } else if (c == ')' && --depth == 0) {
+      return true;
+    }
+  }
+}
+
+}  // namespace vorla

@@ -1,0 +1,43 @@
+// Scanning primitives: blanks, comments, name characters, keyword literals and
+// the walks that pass over statements and parenthesised lists unexecuted.
+// None of them executes anything or records a fault, and none passes the NUL
+// that ends the text.
+#pragma once
+#include <string_view>
+
+#include "core/memory.h"
+
+namespace vorla {
+
+// Letters, digits and '_' (on bytes, independent of any locale).
+inline bool IsNameChar(uint8_t c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// Every byte from 1 to 32 is a blank; NUL ends the text.
+inline bool IsBlank(uint8_t c) { return c >= 1 && c <= 32; }
+
+// Moves over blanks and '#' comments (a comment runs to its CR).
+void SkipBlanks(TextPosition& p);
+
+// Whether the text at p spells the whole literal; the caller has already seen
+// its first character. The position does not move.
+bool MatchKeyword(TextPosition p, std::string_view literal);
+
+// "var" or "else" followed by one blank byte.
+bool MatchKeywordAndBlank(TextPosition p, std::string_view literal);
+
+// Passes over one statement (up to its first ';') or one brace block. Answers
+// false when the text ended first; p then stands on the NUL.
+bool SkipStatement(TextPosition& p);
+
+// From just inside an opened '(', moves just past the ')' that closes it.
+// Answers false when the text ended first; p then stands on the NUL.
+bool SkipToCloseParen(TextPosition& p);
+
+// Moves one character on, but never past the NUL.
+inline void StepOne(TextPosition& p) {
+  if (Peek(p) != 0) p++;
+}
+
+}  // namespace vorla

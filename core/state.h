@@ -1,0 +1,136 @@
+// Interpreter state: every table the interpreter shares, with its capacity.
+// All of it is plain global data; ResetProgramState puts it back to the state
+// of a fresh process, so tests and the fuzzer can run many scripts in one.
+#pragma once
+#include <cstdint>
+
+#include "core/memory.h"
+#include "core/value.h"
+
+namespace vorla {
+
+class Console;
+
+// Capacities of the fixed tables.
+inline constexpr int kMaxVariables = 128;   // VariableTable slots, the predefined three included
+inline constexpr int kMaxRoutines = 64;     // RoutineTable rows: 13 built-ins and 51 script routines
+inline constexpr int kBuiltinCount = 13;
+inline constexpr int kMaxOperands = 32;     // OperandStack slots
+// Nested script routine calls: deep enough for real recursion, shallow enough
+// that the host stack never runs out.
+inline constexpr int kMaxCallDepth = 4000;
+// Nesting of bodies and expressions in all: bounds the host recursion.
+inline constexpr int kMaxNesting = 20000;
+
+// ErrorPosition values besides a text position.
+inline constexpr TextPosition kNoError = 0;
+inline constexpr TextPosition StopRequested = 0xFFFFFFFFu;  // the user pressed ESC
+
+enum class Kind : int32_t { Procedure = 1, Function = 2 };
+
+using NativeRoutine = Value (*)(Value first, Value second);
+
+struct Variable {
+  TextPosition Name;   // first character of the name, in the text or the constant area
+  int32_t NameLength;
+  Value value;
+};
+
+struct RoutineEntry {
+  Kind kind;
+  uint8_t ArgCount;    // arguments of a built-in: 0, 1 or 2
+  uint8_t NativeFlag;  // 0xFF for a built-in, 0 for a script routine
+  TextPosition Name;
+  int32_t NameLength;
+  TextPosition Target;  // script routine: where its body begins (just past the ')')
+  NativeRoutine Native; // built-in: the routine that carries it out
+};
+
+// Which variables a name may mean: the slots from ScopeBase up to Top (newest
+// first), then the globals below both. Top kLiveTop means up to VariableCount.
+inline constexpr int32_t kLiveTop = INT32_MAX;
+struct Scope {
+  int32_t ScopeBase;
+  int32_t Top;
+};
+inline constexpr Scope kEveryLiveVariable{0, kLiveTop};
+
+extern TextPosition SourceStart;                 // first byte of the loaded text
+extern uint32_t SourceLength;                    // bytes loaded, NUL not counted
+extern Variable VariableTable[kMaxVariables];
+extern int32_t VariableCount;                    // slots 0..VariableCount-1 are live
+extern int32_t GlobalCount;                      // VariableCount right after the global section
+extern RoutineEntry RoutineTable[kMaxRoutines];
+extern int32_t RoutineCount;
+extern Value OperandStack[kMaxOperands];
+extern int32_t OperandDepth;
+extern TextPosition ErrorPosition;               // kNoError, StopRequested, or the first fault
+extern int32_t InputLength;                      // bytes typed into InputLine
+extern Value RandomSeed;                         // state of Rand_
+extern bool EvaluatingInputLine;                 // Input_ is evaluating a typed line
+extern int32_t CallDepth;                        // script routine calls now running
+extern int32_t NestingDepth;                     // bodies and expressions now running
+extern int64_t StepBudget;                       // statements left before a stop; < 0: no limit
+extern Console* ActiveConsole;                   // where output goes and keys come from
+
+// Predefined variable slots and constant names.
+inline constexpr int kArraySlot = 0;
+inline constexpr int kModuloSlot = 1;
+inline constexpr int kTimerSlot = 2;
+inline constexpr int kPredefinedCount = 3;
+inline constexpr int kInputRow = 9;
+extern TextPosition ReturnName;                  // "return", the result variable
+extern TextPosition MainName;                    // "main", the routine a run starts with
+
+inline Value& Modulo() { return VariableTable[kModuloSlot].value; }
+
+// Back to the state of a fresh process: memory zeroed, built-in rows filled.
+void ResetProgramState(Console* console);
+// The reset a run starts with: counts, error, predefined variables.
+void ResetForRun();
+
+// Errors go through one door. Fault records a fault position, but never
+// replaces a stop request with an error.
+inline bool HasError() { return ErrorPosition != kNoError; }
+inline void Fault(TextPosition at) {
+  if (ErrorPosition != StopRequested) ErrorPosition = at;
+}
+inline void RequestStop() { ErrorPosition = StopRequested; }
+// The only pending fault is the evaluator's own stop at the character at `at`
+// (a ',' or ']' that the enclosing construct expects): the Value is complete.
+inline bool OnlyStoppedAt(TextPosition at) { return ErrorPosition == kNoError || ErrorPosition == at; }
+
+// OperandStack; a full stack is a fault at `at`.
+inline bool Push(Value v, TextPosition at) {
+  if (OperandDepth >= kMaxOperands) {
+    Fault(at);
+    return false;
+  }
+  OperandStack[OperandDepth++] = v;
+  return true;
+}
+inline Value Pop() { return OperandStack[--OperandDepth]; }
+
+// Every recursive routine enters one nesting level; past kMaxNesting the
+// construct at `at` is a fault instead of a deeper host recursion.
+class NestingLevel {
+ public:
+  explicit NestingLevel(TextPosition at) : entered_(NestingDepth < kMaxNesting) {
+    if (entered_) {
+      NestingDepth++;
+    } else {
+      Fault(at);
+    }
+  }
+  ~NestingLevel() {
+    if (entered_) NestingDepth--;
+  }
+  bool Entered() const { return entered_; }
+  NestingLevel(const NestingLevel&) = delete;
+  NestingLevel& operator=(const NestingLevel&) = delete;
+
+ private:
+  bool entered_;
+};
+
+}  // namespace vorla

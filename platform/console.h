@@ -1,0 +1,32 @@
+// The console as the interpreter sees it: output bytes go out through one
+// object and keys come in through it. TerminalConsole serves a real terminal or
+// a pipe; ScriptedConsole feeds keys and captures output for tests.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+namespace vorla {
+
+// What ReadKey answers when no key will ever come (end of piped input).
+inline constexpr int kNoMoreKeys = -1;
+
+class Console {
+ public:
+  virtual ~Console() = default;
+  // Output bytes, in order. Implementations may buffer them.
+  virtual void Write(const uint8_t* bytes, size_t count) = 0;
+  virtual void WriteRepeated(uint8_t byte, size_t count) = 0;
+  // One output routine has finished: a person watching must see its bytes now.
+  virtual void EndOfOutput() = 0;
+  // Whether texts end in the pause/stop poll: true when a person types the keys.
+  virtual bool PollsAtOutput() = 0;
+  // Is a key waiting? It stays waiting. Pending output is visible first.
+  virtual bool KeyWaiting() = 0;
+  // Waits for one key and answers its code 0..255, or kNoMoreKeys. Pending
+  // output is visible before the wait.
+  virtual int ReadKey() = 0;
+  // Makes every byte written so far visible.
+  virtual void Flush() = 0;
+};
+
+}  // namespace vorla

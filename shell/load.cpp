@@ -1,0 +1,57 @@
+// Loading: the script file goes into SourceBuffer with every line end turned
+// into one CR and a NUL after its last byte; longer files are refused.
+#include "shell/load.h"
+
+#include <string>
+
+#include "core/state.h"
+
+namespace vorla {
+
+namespace {
+
+constexpr uint8_t kCR = 13;
+constexpr uint8_t kLF = 10;
+
+// Appends one byte of the file; `previous` is the byte read before it.
+bool Store(uint8_t byte, int previous) {
+  if (byte == kLF && previous == kCR) return true;  // CR LF is one line end
+  if (SourceLength >= kMaxSourceLength) return false;
+  Memory[kSourceBase + SourceLength++] = byte == kLF ? kCR : byte;
+  return true;
+}
+
+}  // namespace
+
+bool LoadText(std::string_view text) {
+  SourceStart = kSourceBase;
+  SourceLength = 0;
+  int previous = -1;
+  for (char c : text) {
+    if (!Store(uint8_t(c), previous)) return false;
+    previous = uint8_t(c);
+  }
+  Memory[kSourceBase + SourceLength] = 0;
+  return true;
+}
+
+LoadResult LoadScript(const char* path) {
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return LoadResult::CannotOpen;
+  std::string text;
+  char block[4096];
+  size_t n;
+  bool tooLarge = false;
+  while ((n = std::fread(block, 1, sizeof block, file)) > 0) {
+    text.append(block, n);
+    if (text.size() > 2 * kSourceSize) {  // far too long, whatever its line ends
+      tooLarge = true;
+      break;
+    }
+  }
+  std::fclose(file);
+  if (tooLarge || !LoadText(text)) return LoadResult::TooLarge;
+  return LoadResult::Loaded;
+}
+
+}  // namespace vorla

@@ -1,0 +1,65 @@
+// The run driver: reset, globals, definitions, `main`, and the error report
+// "err at LINE:rest of the line".
+#include "shell/run.h"
+
+#include "builtins/output.h"
+#include "core/declare.h"
+#include "core/exec.h"
+#include "core/names.h"
+#include "core/state.h"
+
+namespace vorla {
+
+namespace {
+
+// 1 plus the CRs of the loaded text before the fault; a fault outside the text
+// (in a typed input line) is on line 1.
+Value LineOf(TextPosition at) {
+  Value line = 1;
+  if (at < SourceStart || at >= kSourceBase + kSourceSize) return line;
+  for (TextPosition p = SourceStart; p < at; p++) {
+    if (Memory[p] == 13) line++;
+  }
+  return line;
+}
+
+void ReportError(TextPosition at) {
+  PrintConstant("\nerr at ");
+  FormatDecimal(LineOf(at), 0);
+  PrintConstant(":");
+  PrintLine(at);
+}
+
+}  // namespace
+
+RunOutcome RunProgram() {
+  ResetForRun();
+  TextPosition p = SourceStart;
+  DeclareGlobals(p);
+  while (DefineRoutine(p)) {
+  }
+  int main = FindRoutine(MainName);
+  if (main < 0) {
+    PrintConstant("\nmain() ?");
+    return RunOutcome::MissingMain;
+  }
+  TextPosition body = RoutineTable[main].Target;
+  ExecBody(body, Scope{VariableCount, kLiveTop});
+  TextPosition fault = ErrorPosition;
+  if (fault == kNoError) return RunOutcome::Finished;
+  if (fault == StopRequested) return RunOutcome::Stopped;
+  ReportError(fault);
+  return RunOutcome::Error;
+}
+
+int ExitStatus(RunOutcome outcome) {
+  switch (outcome) {
+    case RunOutcome::Finished:
+    case RunOutcome::Stopped: return 0;
+    case RunOutcome::MissingMain:
+    case RunOutcome::Error: return 1;
+  }
+  return 1;
+}
+
+}  // namespace vorla

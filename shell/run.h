@@ -1,0 +1,15 @@
+// The run driver: one loaded script from its declarations to its end.
+#pragma once
+
+namespace vorla {
+
+enum class RunOutcome { Finished, Stopped, MissingMain, Error };
+
+// Resets the interpreter, reads the globals and definitions, runs `main`, and
+// reports a missing `main` or the first error with its line.
+RunOutcome RunProgram();
+
+// The exit status of a run that ended this way.
+int ExitStatus(RunOutcome outcome);
+
+}  // namespace vorla

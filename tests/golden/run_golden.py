@@ -1,0 +1,50 @@
+#!/usr/bin/env python3
+"""Golden script tests: every NAME.vl in the case folders runs through the real
+vorla binary. Beside it: NAME.out (the exact stdout bytes, banner included),
+optionally NAME.keys (bytes fed to stdin; none means empty input) and
+NAME.status (the exit status; 0 when missing).
+
+usage: run_golden.py VORLA CASES_DIR [--update]
+"""
+import pathlib
+import subprocess
+import sys
+
+
+def run_case(vorla, script):
+    keys_file = script.with_suffix(".keys")
+    keys = keys_file.read_bytes() if keys_file.exists() else b""
+    proc = subprocess.run([vorla, script.name], input=keys, cwd=script.parent,
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+    return proc.stdout, proc.returncode
+
+
+def main():
+    vorla, cases = sys.argv[1], pathlib.Path(sys.argv[2])
+    update = "--update" in sys.argv[3:]
+    scripts = sorted(cases.rglob("*.vl"))
+    failed = 0
+    for script in scripts:
+        out, status = run_case(vorla, script)
+        out_file, status_file = script.with_suffix(".out"), script.with_suffix(".status")
+        if update:
+            out_file.write_bytes(out)
+            if status:
+                status_file.write_text(f"{status}\n")
+            elif status_file.exists():
+                status_file.unlink()
+            continue
+        want_out = out_file.read_bytes() if out_file.exists() else None
+        want_status = int(status_file.read_text()) if status_file.exists() else 0
+        name = script.relative_to(cases)
+        if want_out != out or want_status != status:
+            failed += 1
+            print(f"FAIL {name}: status {status} (want {want_status})")
+            print(f"  got:  {out!r}")
+            print(f"  want: {want_out!r}")
+    print(f"{len(scripts) - failed} passed, {failed} failed")
+    return 1 if failed or not scripts else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
