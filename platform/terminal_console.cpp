@@ -1,0 +1,282 @@
+// TerminalConsole: raw keys and buffered output on standard input and output,
+// with the terminal settings put back on every way out (see the header).
+#include "platform/terminal_console.h"
+
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+namespace vorla {
+
+namespace {
+
+// The settings found at start and the raw copy; shared with the signal
+// handlers, which is why they live outside the object.
+termios gSaved;
+termios gRaw;
+volatile sig_atomic_t gRawActive = 0;  // raw settings in force, not yet put back
+TerminalConsole* gLive = nullptr;      // the console exit() must flush
+bool gAtExitRegistered = false;
+
+constexpr int kTerminatingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr size_t kMaxSequence = 32;  // longer "escape sequences" are cut and dropped
+
+// Safe in a signal handler: only tcsetattr and a flag.
+void PutBackSettings() {
+  if (!gRawActive) return;
+  gRawActive = 0;
+  tcsetattr(STDIN_FILENO, TCSADRAIN, &gSaved);
+}
+
+void SetHandler(int sig, void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(sig, &action, nullptr);
+}
+
+// Leaves a signal the parent chose to ignore (nohup, background jobs) ignored.
+void CatchUnlessIgnored(int sig, void (*handler)(int)) {
+  struct sigaction old {};
+  if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) return;
+  SetHandler(sig, handler);
+}
+
+void OnTerminatingSignal(int sig) {
+  int savedErrno = errno;
+  PutBackSettings();
+  SetHandler(sig, SIG_DFL);
+  raise(sig);  // blocked while this handler runs: takes effect on return
+  errno = savedErrno;
+}
+
+// Ctrl-Z: the shell gets its settings back while we are stopped, and the raw
+// ones return when we continue.
+void OnStop(int) {
+  int savedErrno = errno;
+  bool wasRaw = gRawActive;
+  if (wasRaw) tcsetattr(STDIN_FILENO, TCSADRAIN, &gSaved);
+  SetHandler(SIGTSTP, SIG_DFL);
+  raise(SIGTSTP);
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGTSTP);
+  sigprocmask(SIG_UNBLOCK, &stop, nullptr);  // the process stops here
+  SetHandler(SIGTSTP, OnStop);
+  if (wasRaw && gRawActive) tcsetattr(STDIN_FILENO, TCSADRAIN, &gRaw);
+  errno = savedErrno;
+}
+
+void AtExit() {
+  if (gLive != nullptr) gLive->Flush();
+  PutBackSettings();
+}
+
+// Whether standard input has something for read(2): a byte, its end or an error.
+bool InputReady(int timeoutMs) {
+  pollfd fd{STDIN_FILENO, POLLIN, 0};
+  for (;;) {
+    int n = poll(&fd, 1, timeoutMs);
+    if (n >= 0) return n > 0;
+    if (errno != EINTR) return true;  // let read(2) report it
+  }
+}
+
+}  // namespace
+
+TerminalConsole::TerminalConsole() {
+  inputIsTerminal_ = isatty(STDIN_FILENO) == 1;
+  outputIsTerminal_ = isatty(STDOUT_FILENO) == 1;
+  gLive = this;
+  if (!gAtExitRegistered) {
+    std::atexit(AtExit);
+    gAtExitRegistered = true;
+  }
+  SetHandler(SIGPIPE, SIG_IGN);  // a closed output shows as EPIPE, and is dropped
+  if (!inputIsTerminal_ || tcgetattr(STDIN_FILENO, &gSaved) != 0) return;
+
+  gRaw = gSaved;
+  // CR stays CR; Ctrl-S, Ctrl-Q, Ctrl-V and Ctrl-O reach the script; 8-bit keys.
+  gRaw.c_iflag &= ~(ICRNL | INLCR | IGNCR | IXON | ISTRIP);
+  // No echo and no line buffering; ISIG stays so Ctrl-C interrupts, and the
+  // output flags stay so "\n" still starts a new line.
+  gRaw.c_lflag &= ~(ECHO | ICANON | IEXTEN);
+  gRaw.c_cc[VMIN] = 1;
+  gRaw.c_cc[VTIME] = 0;
+
+  for (int sig : kTerminatingSignals) CatchUnlessIgnored(sig, OnTerminatingSignal);
+  CatchUnlessIgnored(SIGTSTP, OnStop);
+  gRawActive = 1;  // before the change, so a signal during it still puts back
+  if (tcsetattr(STDIN_FILENO, TCSADRAIN, &gRaw) != 0) gRawActive = 0;
+}
+
+TerminalConsole::~TerminalConsole() {
+  Restore();
+  if (gLive == this) gLive = nullptr;
+}
+
+void TerminalConsole::Restore() {
+  Flush();
+  PutBackSettings();
+}
+
+// ---- Output ----
+
+void TerminalConsole::WriteOut(const uint8_t* bytes, size_t count) {
+  while (count > 0 && !outputLost_) {
+    ssize_t n = write(STDOUT_FILENO, bytes, count);
+    if (n > 0) {
+      bytes += n;
+      count -= static_cast<size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      pollfd fd{STDOUT_FILENO, POLLOUT, 0};
+      poll(&fd, 1, -1);
+    } else {
+      outputLost_ = true;  // closed pipe or gone terminal: nobody to show it to
+    }
+  }
+}
+
+void TerminalConsole::Flush() {
+  if (outLength_ > 0) WriteOut(out_, outLength_);
+  outLength_ = 0;
+}
+
+void TerminalConsole::Write(const uint8_t* bytes, size_t count) {
+  while (count > 0 && !outputLost_) {
+    if (outLength_ == kOutputBufferSize) Flush();
+    if (outLength_ == 0 && count >= kOutputBufferSize) {
+      WriteOut(bytes, count);
+      return;
+    }
+    size_t n = kOutputBufferSize - outLength_;
+    if (n > count) n = count;
+    std::memcpy(out_ + outLength_, bytes, n);
+    outLength_ += n;
+    bytes += n;
+    count -= n;
+  }
+}
+
+void TerminalConsole::WriteRepeated(uint8_t byte, size_t count) {
+  while (count > 0 && !outputLost_) {
+    if (outLength_ == kOutputBufferSize) Flush();
+    size_t n = kOutputBufferSize - outLength_;
+    if (n > count) n = count;
+    std::memset(out_ + outLength_, byte, n);
+    outLength_ += n;
+    count -= n;
+  }
+}
+
+void TerminalConsole::EndOfOutput() {
+  if (outputIsTerminal_) Flush();
+}
+
+// ---- Input ----
+
+bool TerminalConsole::KeyWaiting() {
+  Flush();
+  if (pushedKey_ == kNoKey) pushedKey_ = TakeKey(false);
+  return pushedKey_ != kNoKey;
+}
+
+int TerminalConsole::ReadKey() {
+  Flush();
+  int key = pushedKey_;
+  pushedKey_ = kNoKey;
+  return key != kNoKey ? key : TakeKey(true);
+}
+
+// Appends what one read(2) brings; false once input has ended.
+bool TerminalConsole::ReadMore() {
+  if (inStart_ == inEnd_) {
+    inStart_ = inEnd_ = 0;
+  } else if (inEnd_ == kInputBufferSize) {
+    std::memmove(in_, in_ + inStart_, inEnd_ - inStart_);
+    inEnd_ -= inStart_;
+    inStart_ = 0;
+  }
+  if (inEnd_ == kInputBufferSize) return true;  // full already: nothing to add
+  for (;;) {
+    ssize_t n = read(STDIN_FILENO, in_ + inEnd_, kInputBufferSize - inEnd_);
+    if (n > 0) {
+      inEnd_ += static_cast<size_t>(n);
+      return true;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      InputReady(-1);
+      continue;
+    }
+    inputEnded_ = true;
+    return false;
+  }
+}
+
+// Whether the byte `offset` places past inStart_ is buffered, or arrives
+// within timeoutMs.
+bool TerminalConsole::ByteWithin(size_t offset, int timeoutMs) {
+  while (inEnd_ - inStart_ <= offset) {
+    if (inputEnded_ || !InputReady(timeoutMs) || !ReadMore()) return false;
+  }
+  return true;
+}
+
+// After an ESC from the terminal: drops the escape sequence of a special key
+// if one follows at once and answers true; false leaves a lone ESC.
+bool TerminalConsole::SkipEscapeSequence() {
+  if (!ByteWithin(0, kEscapeWaitMs)) return false;
+  uint8_t lead = in_[inStart_];
+  if (lead != '[' && lead != 'O') return false;
+  size_t length = 1;
+  while (length < kMaxSequence && ByteWithin(length, kEscapeWaitMs)) {
+    uint8_t c = in_[inStart_ + length];
+    if (length == 1 && lead == '[' && c == '[') {  // ESC [ [ A: Linux console F1
+      ++length;
+      continue;
+    }
+    if (c >= 0x40 && c <= 0x7E) {  // the final byte
+      ++length;
+      break;
+    }
+    if (c < 0x20 || c > 0x3F) break;  // not part of it: a key of its own
+    ++length;
+  }
+  inStart_ += length;
+  return true;
+}
+
+// The next key, waiting for it when `wait`; kNoKey when none is ready and
+// not `wait`; kNoMoreKeys once input has ended.
+int TerminalConsole::TakeKey(bool wait) {
+  for (;;) {
+    if (inStart_ == inEnd_) {
+      if (inputEnded_) return kNoMoreKeys;
+      if (!wait && !InputReady(0)) return kNoKey;
+      if (!ReadMore()) return kNoMoreKeys;
+    }
+    uint8_t byte = in_[inStart_++];
+    if (!inputIsTerminal_) {
+      if (byte == '\n') {
+        bool endsCRLF = afterCR_;
+        afterCR_ = false;
+        if (endsCRLF) continue;
+        return 13;
+      }
+      afterCR_ = byte == '\r';
+      return byte;
+    }
+    if (byte != 27 || !SkipEscapeSequence()) return byte;
+  }
+}
+
+}  // namespace vorla

@@ -1,0 +1,78 @@
+// TerminalConsole: the console on the process's own standard input and output,
+// raw keys from a terminal or plain bytes from a pipe or file.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/console.h"
+
+namespace vorla {
+
+// Standard input a terminal: the terminal goes raw (no echo, no line
+// buffering, Enter reads as 13) while Ctrl-C still interrupts and output
+// post-processing stays as it was. Keys come one at a time:
+//   - every byte a key sends is its code, 0..255 (UTF-8 text arrives byte by byte);
+//   - ESC with no further byte within kEscapeWaitMs is 27;
+//   - the escape sequences of special keys (arrows, function keys, Home, ...:
+//     ESC [ ... final byte, ESC O ... final byte, ESC [ [ x) are dropped
+//     entirely, so they never count as ESC and never reach the script;
+//   - ESC followed at once by any other byte is 27 and then that byte.
+// Standard input not a terminal: bytes in order, LF and CR LF each as one 13,
+// then kNoMoreKeys for ever; the pause/stop poll after outputs is off.
+//
+// Output is buffered and written when the buffer fills, in Flush(), before
+// any key is read or looked for, and at EndOfOutput() when standard output is
+// a terminal. Output to a closed pipe is dropped silently.
+//
+// The terminal settings are put back once, on whichever way out comes first:
+// Restore() or the destructor, exit(), or SIGINT, SIGTERM, SIGHUP, SIGQUIT
+// (restored, then raised again with the default action). Ctrl-Z puts them back
+// while the process is stopped and goes raw again when it continues.
+// One TerminalConsole at a time; it allocates nothing after construction.
+class TerminalConsole final : public Console {
+ public:
+  static constexpr int kEscapeWaitMs = 40;
+  static constexpr size_t kOutputBufferSize = 64 * 1024;
+  static constexpr size_t kInputBufferSize = 4096;
+
+  TerminalConsole();
+  ~TerminalConsole() override;  // Restore()
+  TerminalConsole(const TerminalConsole&) = delete;
+  TerminalConsole& operator=(const TerminalConsole&) = delete;
+
+  // Writes out what is buffered and puts the terminal settings back. Later
+  // calls, and every other way out afterwards, leave the terminal alone.
+  void Restore();
+  bool InputIsTerminal() const { return inputIsTerminal_; }
+
+  void Write(const uint8_t* bytes, size_t count) override;
+  void WriteRepeated(uint8_t byte, size_t count) override;
+  void EndOfOutput() override;
+  bool PollsAtOutput() override { return inputIsTerminal_; }
+  bool KeyWaiting() override;
+  int ReadKey() override;
+  void Flush() override;
+
+ private:
+  static constexpr int kNoKey = -2;  // nothing ready without waiting
+
+  int TakeKey(bool wait);
+  bool SkipEscapeSequence();
+  bool ByteWithin(size_t offset, int timeoutMs);
+  bool ReadMore();
+  void WriteOut(const uint8_t* bytes, size_t count);
+
+  bool inputIsTerminal_ = false;
+  bool outputIsTerminal_ = false;
+  bool outputLost_ = false;  // standard output closed: drop everything
+  bool inputEnded_ = false;
+  bool afterCR_ = false;     // piped input: an LF right after a CR is part of it
+  int pushedKey_ = kNoKey;   // a key KeyWaiting took and ReadKey has not
+  size_t outLength_ = 0;
+  size_t inStart_ = 0;
+  size_t inEnd_ = 0;
+  uint8_t out_[kOutputBufferSize];
+  uint8_t in_[kInputBufferSize];
+};
+
+}  // namespace vorla
