@@ -1,0 +1,8 @@
+-- Benchmark twin of fib.vl: recursive calls, the naive Fibonacci function.
+local function fib(n)
+  if n < 2 then return n end
+  return fib(n - 1) + fib(n - 2)
+end
+
+local size = 30
+print(fib(size))

@@ -1,0 +1,13 @@
+# Benchmark twin of fib.vl: recursive calls, the naive Fibonacci function.
+def fib(n):
+    if n < 2:
+        return n
+    return fib(n - 1) + fib(n - 2)
+
+
+def main():
+    size = 30
+    print(fib(size))
+
+
+main()
