@@ -2,7 +2,12 @@
 """Golden script tests: every NAME.vl in the case folders runs through the real
 vorla binary. Beside it: NAME.out (the exact stdout bytes, banner included),
 optionally NAME.keys (bytes fed to stdin; none means empty input) and
-NAME.status (the exit status; 0 when missing).
+NAME.status (the exit status; 0 when missing). A case may instead be a
+NAME.script file that holds the path of a script kept elsewhere (the shipped
+examples), relative to the case's folder. Every case runs with the case's
+folder as its working directory. Standard input is the keys file itself, not
+a pipe: it is no terminal either, and its bytes are all there from the start,
+so InpChk_ answers the same on every run.
 
 usage: run_golden.py VORLA CASES_DIR [--update]
 """
@@ -11,18 +16,19 @@ import subprocess
 import sys
 
 
-def run_case(vorla, script):
-    keys_file = script.with_suffix(".keys")
-    keys = keys_file.read_bytes() if keys_file.exists() else b""
-    proc = subprocess.run([vorla, script.name], input=keys, cwd=script.parent,
-                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+def run_case(vorla, case):
+    keys_file = case.with_suffix(".keys")
+    script = case.read_text().strip() if case.suffix == ".script" else case.name
+    with open(keys_file if keys_file.exists() else "/dev/null", "rb") as keys:
+        proc = subprocess.run([vorla, script], stdin=keys, cwd=case.parent,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
     return proc.stdout, proc.returncode
 
 
 def main():
     vorla, cases = sys.argv[1], pathlib.Path(sys.argv[2])
     update = "--update" in sys.argv[3:]
-    scripts = sorted(cases.rglob("*.vl"))
+    scripts = sorted([*cases.rglob("*.vl"), *cases.rglob("*.script")])
     failed = 0
     for script in scripts:
         out, status = run_case(vorla, script)
