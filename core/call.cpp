@@ -38,7 +38,9 @@ bool BuiltinArgument(TextPosition& p, Scope scope, Value& out) {
   }
   out = OperandStack[OperandDepth - 1];
   OperandDepth = depth;
-  return OnlyStoppedAt(p);
+  // A fault at the cursor is the evaluator's own stop only at the ',' that
+  // ends this argument; at any other character the argument failed.
+  return ErrorPosition == kNoError || (ErrorPosition == p && Peek(p) == ',');
 }
 
 // Declares the parameters of `row` from just past the '(' of its definition.
@@ -77,15 +79,17 @@ void BindArguments(TextPosition& p, Scope argScope, int32_t first, int32_t n) {
   }
 }
 
-// A script routine: frame, parameters, arguments, body, release. Answers the
-// result variable's Value for a function.
-Value CallScriptRoutine(TextPosition name, TextPosition& p, Scope scope, const RoutineEntry& row) {
+// A script routine: frame, parameters, arguments, body, release. Answers
+// whether the body ran; `result` is then the result variable's Value for a
+// function. A call that failed before its body yields no Value at all.
+bool CallScriptRoutine(TextPosition name, TextPosition& p, Scope scope, const RoutineEntry& row, Value& result) {
   bool function = row.kind == Kind::Function;
   int32_t base = VariableCount;
+  result = 0;
   if (function) {
     if (base >= kMaxVariables) {
       Fault(name);
-      return 0;
+      return false;
     }
     VariableTable[base] = {ReturnName, 6, 0};
     VariableCount = base + 1;
@@ -99,19 +103,19 @@ Value CallScriptRoutine(TextPosition name, TextPosition& p, Scope scope, const R
     if (function && !(VariableCount == kMaxVariables && ErrorPosition == body)) Fault(p);
     if (!HasError()) Fault(body);
     VariableCount = base;
-    return 0;
+    return false;
   }
   int32_t first = VariableCount - n;
   BindArguments(p, ArgumentScope(scope, base), first, n);
-  Value result = 0;
-  if (!HasError()) {
+  bool runs = !HasError();
+  if (runs) {
     CallDepth++;
     ExecBody(body, Scope{base, kLiveTop});
     CallDepth--;
     if (function) result = VariableTable[base].value;
   }
   VariableCount = base;
-  return result;
+  return runs;
 }
 
 }  // namespace
@@ -148,8 +152,8 @@ void CallFunction(TextPosition& p, Scope scope) {
       SkipArguments(p);
     }
     result = e.Native(arg, 0);
-  } else {
-    result = CallScriptRoutine(name, p, scope, e);
+  } else if (!CallScriptRoutine(name, p, scope, e, result)) {
+    return;
   }
   Push(result, name);
 }
@@ -162,7 +166,8 @@ void CallProcedure(TextPosition& p, Scope scope) {
   TextPosition name = p;
   p += TextPosition(e.NameLength) + 1;
   if (!(e.NativeFlag & 0x80)) {
-    CallScriptRoutine(name, p, scope, e);
+    Value none;
+    CallScriptRoutine(name, p, scope, e, none);
     return;
   }
   Value first = 0, second = 0;
