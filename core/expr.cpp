@@ -236,6 +236,7 @@ bool EvalExpression(TextPosition& p, Scope scope, int minLevel) {
   SkipBlanks(p);
   if (Peek(p) == ';' || Peek(p) == ')') return HasError();
   if (HasError()) return true;
+  const int entryDepth = OperandDepth;
   ReadOperand(p, scope);
   SkipBlanks(p);
   while (Peek(p) != ';' && Peek(p) != ')' && !HasError()) {
@@ -249,7 +250,14 @@ bool EvalExpression(TextPosition& p, Scope scope, int minLevel) {
     p += TextPosition(op.length);
     EvalExpression(p, scope, op.level);
     if (OperandDepth == depth) {
-      if (!HasError()) Fault(p);  // the right operand is missing
+      // The right operand is missing. When its fault stands on a ',' or ']',
+      // the expression leaves no Value, so that the argument list or index
+      // that expects that character cannot take the fault for its own stop.
+      if (!HasError()) {
+        Fault(p);
+      } else if (ErrorPosition == p && (Peek(p) == ',' || Peek(p) == ']') && OperandDepth > entryDepth) {
+        OperandDepth--;
+      }
       break;
     }
     if (!OnlyStoppedAt(p)) break;
