@@ -131,32 +131,11 @@ void ExecAssignment(TextPosition& p, Scope scope, int slot) {
   const TextPosition name = p;
   p += TextPosition(VariableTable[slot].NameLength);
   bool indexed = Peek(p) == '[';
-  uint32_t address = 0;
-  int width = 4;
+  uint32_t address = 0, width = 4;
   if (indexed) {
-    p++;
     Value index;
-    int depth = OperandDepth;
-    EvalExpression(p, scope, 0);
-    if (Peek(p) != ']') {
-      Fault(p);
-      StepOne(p);
-      return;
-    }
-    if (ErrorPosition == p) ErrorPosition = kNoError;  // the ']' the index stops at
-    if (OperandDepth == depth) {
-      Fault(p);  // a[] = ... holds no index
-      return;
-    }
-    index = OperandStack[OperandDepth - 1];
-    OperandDepth = depth;
-    p++;
-    if (HasError()) return;
-    Value base = VariableTable[slot].value;
-    width = Peek(name) == '_' ? 1 : 4;
-    address = Bits(width == 1 ? Add(base, index) : Add(base, Mul(index, 4)));
-    if (!InScriptMemory(address, width)) {
-      Fault(name);
+    if (!EvalIndex(p, scope, index) ||
+        !IndexedTarget(name, VariableTable[slot].value, index, address, width)) {
       return;
     }
   }

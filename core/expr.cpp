@@ -159,33 +159,15 @@ void ReadPrefixed(TextPosition& p, Scope scope) {
   top = op == '-' ? Neg(top) : op == '+' ? Abs(top) : ~top;
 }
 
-// name[index]: a byte at v + i for a name beginning with '_', otherwise the
-// Value at v + 4 * i, with v read after the index has been evaluated.
+// name[index]: the index first, then the variable's Value, so a change that a
+// function called inside the index made to the variable is seen.
 void ReadIndexed(TextPosition& p, Scope scope, TextPosition name, int slot) {
-  int depth = OperandDepth;
-  p++;
-  EvalExpression(p, scope, 0);
-  if (Peek(p) != ']') {
-    Fault(p);
-    StepOne(p);
+  Value index;
+  uint32_t address, width;
+  if (!EvalIndex(p, scope, index) || !IndexedTarget(name, VariableTable[slot].value, index, address, width)) {
     return;
   }
-  if (ErrorPosition == p) ErrorPosition = kNoError;  // the ']' the index stops at
-  if (OperandDepth == depth) {
-    Fault(p);  // a[] holds no index
-    return;
-  }
-  p++;
-  if (HasError()) return;
-  Value& top = OperandStack[OperandDepth - 1];
-  Value base = VariableTable[slot].value;
-  bool bytes = Peek(name) == '_';
-  uint32_t address = Bits(bytes ? Add(base, top) : Add(base, Mul(top, 4)));
-  if (!InScriptMemory(address, bytes ? 1 : 4)) {
-    Fault(name);
-    return;
-  }
-  top = bytes ? SignExtend(Memory[address]) : ReadWord(address);
+  Push(width == 1 ? SignExtend(Memory[address]) : ReadWord(address), name);
 }
 
 // A variable, an indexed variable, or else a function call.
@@ -266,6 +248,34 @@ bool EvalExpression(TextPosition& p, Scope scope, int minLevel) {
     l = Apply(op.op, l, r);
   }
   return HasError();
+}
+
+bool EvalIndex(TextPosition& p, Scope scope, Value& index) {
+  int depth = OperandDepth;
+  p++;
+  EvalExpression(p, scope, 0);
+  if (Peek(p) != ']') {
+    Fault(p);  // the index Value, if any, stays on the stack as the operand
+    StepOne(p);
+    return false;
+  }
+  if (ErrorPosition == p) ErrorPosition = kNoError;  // the ']' the index stops at
+  if (OperandDepth == depth) {
+    Fault(p);  // [] holds no index
+    return false;
+  }
+  index = OperandStack[OperandDepth - 1];
+  OperandDepth = depth;
+  p++;
+  return !HasError();
+}
+
+bool IndexedTarget(TextPosition name, Value base, Value index, uint32_t& address, uint32_t& width) {
+  width = Peek(name) == '_' ? 1 : 4;
+  address = Bits(width == 1 ? Add(base, index) : Add(base, Mul(index, 4)));
+  if (InScriptMemory(address, width)) return true;
+  Fault(name);
+  return false;
 }
 
 bool EvalValue(TextPosition& p, Scope scope, Value& out) {

@@ -18,4 +18,15 @@ bool EvalExpression(TextPosition& p, Scope scope, int minLevel);
 // a Value was taken; the cursor stays where the evaluation stopped.
 bool EvalValue(TextPosition& p, Scope scope, Value& out);
 
+// [index] after a variable's name, from the '[': evaluates the index and steps
+// over the ']'. A missing ']' is a fault at the character found instead (the
+// cursor goes one past it, and the index Value stays on the stack); an empty
+// index is a fault at the ']'.
+bool EvalIndex(TextPosition& p, Scope scope, Value& index);
+
+// Where name[index] reaches from the variable's Value `base`: one byte at
+// base + index for a name beginning with '_', else the Value at base + 4 *
+// index. Bytes outside script memory are a fault at the name.
+bool IndexedTarget(TextPosition name, Value base, Value index, uint32_t& address, uint32_t& width);
+
 }  // namespace vorla
