@@ -104,7 +104,7 @@ class VorlaTest : public ::testing::Test {
     TextPosition p = exprStart_;
     EvalExpression(p, Scope{VariableCount, kLiveTop}, 0);
     Outcome o{OperandDepth - startDepth, 0, Offset(ErrorPosition), Offset(p)};
-    if (OperandDepth > 0) o.value = OperandStack[OperandDepth - 1];
+    if (OperandDepth > startDepth) o.value = OperandStack[OperandDepth - 1];
     return o;
   }
 
