@@ -1,0 +1,139 @@
+// One fuzz input run in-process: its bytes are split into a script and the keys
+// typed ahead, the script goes through LoadText and the run driver with the
+// ScriptedConsole, on a thread of its own with a large stack. Shared by the
+// fuzz target and the tests that replay fuzz/regressions.
+#pragma once
+#include <pthread.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/state.h"
+#include "platform/scripted_console.h"
+#include "shell/load.h"
+#include "shell/run.h"
+
+namespace vorla::fuzz {
+
+// Keys are the bytes after the last NUL of the input when that NUL is one of
+// its last kMaxKeys + 1 bytes; everything before it is the script. An input
+// without such a NUL is all script, with no keys.
+inline constexpr size_t kMaxKeys = 32;
+// Statements a fuzz run may execute before it is stopped: bounds `for (;;) ;`.
+inline constexpr int64_t kStepBudget = 20000;
+// Output bytes kept by the console; the rest is counted only.
+inline constexpr size_t kOutputCap = 1 << 16;
+// The interpreter's stack: the program's own run thread has 512 MiB; the
+// deepest nesting measured needs far less even in a sanitizer build.
+inline constexpr size_t kRunStack = size_t(256) << 20;
+
+struct Input {
+  std::string_view script;
+  std::string_view keys;
+};
+
+inline Input SplitInput(const uint8_t* data, size_t size) {
+  std::string_view all(reinterpret_cast<const char*>(data), size);
+  size_t nul = all.rfind('\0');
+  if (nul == std::string_view::npos || size - nul - 1 > kMaxKeys) return {all, {}};
+  return {all.substr(0, nul), all.substr(nul + 1)};
+}
+
+// Makes a fuzz input from a script and its keys (the seed corpus, tests).
+inline std::string JoinInput(std::string_view script, std::string_view keys) {
+  std::string input(script);
+  if (!keys.empty() || script.find('\0') != std::string_view::npos) {
+    input += '\0';
+    input += keys.substr(0, kMaxKeys);
+  }
+  return input;
+}
+
+// A stack of fresh memory with a guard page below, on which runs are made on
+// threads of their own, one after the other. The memory stays mapped, so the
+// deepest any run went can be read off afterwards.
+class LargeStack {
+ public:
+  explicit LargeStack(size_t size = kRunStack) : size_(size), page_(size_t(sysconf(_SC_PAGESIZE))) {
+    void* region = mmap(nullptr, size_ + page_, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK, -1, 0);
+    if (region == MAP_FAILED) return;
+    region_ = static_cast<uint8_t*>(region);
+    mprotect(region_, page_, PROT_NONE);
+  }
+  ~LargeStack() {
+    if (region_ != nullptr) munmap(region_, size_ + page_);
+  }
+  LargeStack(const LargeStack&) = delete;
+  LargeStack& operator=(const LargeStack&) = delete;
+
+  // Runs `body` on a new thread on this stack, or here when none can be made.
+  template <typename Body>
+  void Run(Body& body) {
+    pthread_attr_t attr;
+    pthread_t thread;
+    if (region_ == nullptr || pthread_attr_init(&attr) != 0) {
+      body();
+      return;
+    }
+    pthread_attr_setstack(&attr, region_ + page_, size_);
+    auto start = [](void* b) -> void* {
+      (*static_cast<Body*>(b))();
+      return nullptr;
+    };
+    if (pthread_create(&thread, &attr, start, &body) != 0) {
+      body();
+    } else {
+      pthread_join(thread, nullptr);
+    }
+    pthread_attr_destroy(&attr);
+  }
+
+  // Bytes of the stack that any run has touched: the stack grows down, so the
+  // lowest resident page marks the deepest point.
+  size_t PeakBytes() const {
+    if (region_ == nullptr) return 0;
+    std::vector<unsigned char> resident(size_ / page_);
+    if (mincore(region_ + page_, size_, resident.data()) != 0) return 0;
+    for (size_t i = 0; i < resident.size(); i++) {
+      if (resident[i] & 1) return size_ - i * page_;
+    }
+    return 0;
+  }
+
+ private:
+  size_t size_;
+  size_t page_;
+  uint8_t* region_ = nullptr;
+};
+
+struct InputRun {
+  bool loaded = false;   // false: the script did not fit (as "file too large")
+  RunOutcome outcome = RunOutcome::Finished;
+  std::string output;    // the first kOutputCap bytes
+};
+
+// Loads and runs one fuzz input with the step budget, interactive (so every
+// output polls the keyboard), the keys typed ahead.
+inline InputRun RunInput(const uint8_t* data, size_t size, LargeStack& stack, int64_t stepBudget = kStepBudget) {
+  Input input = SplitInput(data, size);
+  InputRun run;
+  ScriptedConsole console(std::string(input.keys), /*interactive=*/true);
+  console.SetOutputCap(kOutputCap);
+  ResetProgramState(&console);
+  StepBudget = stepBudget;
+  if (!LoadText(input.script)) return run;
+  run.loaded = true;
+  auto body = [&run] { run.outcome = RunProgram(); };
+  stack.Run(body);
+  run.output = console.Output();
+  ActiveConsole = nullptr;
+  return run;
+}
+
+}  // namespace vorla::fuzz
