@@ -9,7 +9,7 @@ static const char kText[] =
 static signed char a[16384];
 
 int main(void) {
-  int32_t size = 10000;
+  int32_t size = 20000;
   const signed char* s = (const signed char*)kText;
   uint32_t h = 0;
   int32_t blanks = 0, i = 0;

@@ -3,7 +3,7 @@
 -- to the '.' and counting the blanks.
 local TEXT = "The quick brown fox jumps over the lazy dog, pack my box with five dozen liquor jugs.\0"
 
-local size = 10000
+local size = 20000
 local byte = string.byte
 local s = TEXT
 local a = {}

@@ -5,7 +5,7 @@ TEXT = b"The quick brown fox jumps over the lazy dog, pack my box with five doze
 
 
 def main():
-    size = 10000
+    size = 20000
     s = TEXT
     a = bytearray(16384)
     h = 0

@@ -18,7 +18,7 @@ __attribute__((noinline)) static void add(int32_t k, int32_t v) {
 }
 
 int main(void) {
-  int32_t size = 1000000;
+  int32_t size = 2000000;
   s = 0;
   for (int32_t i = 0; i < size; i++) add(mix(i & 0xFFFF, s % 1000, i % 13), i & 255);
   printf("%d\n", s);

@@ -13,7 +13,7 @@ local function add(k, v)
   s = (s + k + v) & 0xFFFFF
 end
 
-local size = 1000000
+local size = 2000000
 s = 0
 for i = 0, size - 1 do
   add(mix(i & 0xFFFF, s % 1000, i % 13), i & 255)

@@ -16,7 +16,7 @@ def add(k, v):
 
 def main():
     global s
-    size = 1000000
+    size = 2000000
     s = 0
     for i in range(size):
         add(mix(i & 0xFFFF, s % 1000, i % 13), i & 255)

@@ -8,7 +8,7 @@ static int32_t fib(int32_t n) {
 }
 
 int main(void) {
-  int32_t size = 30;
+  int32_t size = 31;
   printf("%d\n", fib(size));
   return 0;
 }

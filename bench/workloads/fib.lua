@@ -4,5 +4,5 @@ local function fib(n)
   return fib(n - 1) + fib(n - 2)
 end
 
-local size = 30
+local size = 31
 print(fib(size))

@@ -6,7 +6,7 @@ def fib(n):
 
 
 def main():
-    size = 30
+    size = 31
     print(fib(size))
 
 

@@ -6,7 +6,7 @@
 static int32_t flags[4096];
 
 int main(void) {
-  int32_t size = 150;
+  int32_t size = 300;
   int32_t total = 0, count = 0;
   for (int32_t pass = 0; pass < size; pass++) {
     for (int32_t i = 2; i < 4096; i++) flags[i] = 1;

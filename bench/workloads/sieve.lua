@@ -1,6 +1,6 @@
 -- Benchmark twin of sieve.vl: the sieve of Eratosthenes over 4096 flags,
 -- repeated; prints the primes below 4096 and the total over all passes.
-local size = 150
+local size = 300
 local flags = {}
 for i = 0, 4095 do flags[i] = 0 end
 local total, count = 0, 0

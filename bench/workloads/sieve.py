@@ -1,7 +1,7 @@
 # Benchmark twin of sieve.vl: the sieve of Eratosthenes over 4096 flags,
 # repeated; prints the primes below 4096 and the total over all passes.
 def main():
-    size = 150
+    size = 300
     flags = [0] * 4096
     total = 0
     count = 0
