@@ -24,7 +24,7 @@ BENCH_DIR = os.path.dirname(os.path.abspath(__file__))
 REPO_DIR = os.path.dirname(BENCH_DIR)
 WORKLOAD_DIR = os.path.join(BENCH_DIR, "workloads")
 
-# The size each workload runs with under callgrind (about 1/20 of the timed one).
+# The size each workload runs with under callgrind, a few percent of the timed one.
 PROFILE_SIZES = {
     "loop": 200000,
     "fib": 23,
