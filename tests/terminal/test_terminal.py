@@ -1,0 +1,472 @@
+#!/usr/bin/env python3
+# End-to-end tests of the console: the real vorla binary on a pseudo-terminal,
+# keys typed as a person would, terminal settings compared before and after.
+"""Usage: test_terminal.py PATH_TO_VORLA [unittest options]"""
+import fcntl
+import os
+import resource
+import select
+import signal
+import subprocess
+import sys
+import tempfile
+import termios
+import time
+import unittest
+
+VORLA = None
+TIMEOUT = 20.0  # overall limit for any one wait on the program
+BANNER = b"vorla Ver0.01a 2016/01/31 by quillmar\n"
+BANNER_ON_TERMINAL = BANNER[:-1] + b"\r\n"  # the terminal turns LF into CR LF
+ESC = b"\x1b"
+SPECIAL_KEYS = [b"\x1b[A", b"\x1b[D", b"\x1bOP", b"\x1b[15~", b"\x1b[1;5C", b"\x1b[[A"]
+
+LONG_LOOP = """var i;
+proc main() {
+  for (i = 0; i < 1000000000; i = i + 1) { PrnDec_(i); PrnStr_(" "); }
+  PrnStr_("END");
+}
+"""
+
+# Stands in for a job-control shell, so that Ctrl-Z really stops vorla: vorla
+# runs in its own foreground process group whose parent is in the same session.
+# Reports "pid N", "stopped" and "exit N" lines on the file descriptor argv[1].
+JOB_SHELL = r"""
+import fcntl, os, signal, sys, termios
+report = int(sys.argv[1])
+fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+ready_r, ready_w = os.pipe()
+pid = os.fork()
+if pid == 0:
+    os.close(ready_w)
+    os.setpgid(0, 0)
+    os.read(ready_r, 1)  # not before it is the foreground group
+    os.execv(sys.argv[2], sys.argv[2:])
+try:
+    os.setpgid(pid, pid)
+except OSError:
+    pass
+signal.signal(signal.SIGTTOU, signal.SIG_IGN)
+os.tcsetpgrp(0, pid)
+os.write(ready_w, b"x")
+os.write(report, b"pid %d\n" % pid)
+while True:
+    _, status = os.waitpid(pid, os.WUNTRACED)
+    if os.WIFSTOPPED(status):
+        os.write(report, b"stopped\n")
+    else:
+        os.write(report, b"exit %d\n" % os.waitstatus_to_exitcode(status))
+        break
+"""
+
+
+def take_terminal():
+    # Runs in the child after setsid: the pty becomes its controlling terminal,
+    # so Ctrl-C and Ctrl-Z on it raise signals. No core files from SIGQUIT.
+    fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+    resource.setrlimit(resource.RLIMIT_CORE, (0, 0))
+
+
+def is_raw(settings):
+    iflag, oflag, _, lflag = settings[:4]
+    return (not lflag & (termios.ECHO | termios.ICANON) and not iflag & termios.ICRNL
+            and bool(lflag & termios.ISIG) and bool(oflag & termios.OPOST))
+
+
+class Run:
+    """One run of vorla on a fresh pty: standard input, output and error."""
+
+    def __init__(self, test, script, job_control=False):
+        self.test = test
+        folder = tempfile.TemporaryDirectory()
+        test.addCleanup(folder.cleanup)
+        path = os.path.join(folder.name, "script.vl")
+        with open(path, "w") as f:
+            f.write(script)
+        self.master, self.slave = os.openpty()
+        test.addCleanup(os.close, self.master)
+        test.addCleanup(os.close, self.slave)
+        self.before = termios.tcgetattr(self.slave)
+        self.output = b""
+        self.seen = 0  # output up to here has been matched
+        self.report = None
+        self.reported = b""
+        args = [VORLA, path]
+        pass_fds = ()
+        if job_control:
+            self.report, report_w = os.pipe()
+            test.addCleanup(os.close, self.report)
+            args = [sys.executable, "-c", JOB_SHELL, str(report_w)] + args
+            pass_fds = (report_w,)
+        self.proc = subprocess.Popen(
+            args, stdin=self.slave, stdout=self.slave, stderr=self.slave,
+            start_new_session=True, pass_fds=pass_fds,
+            preexec_fn=None if job_control else take_terminal)
+        test.addCleanup(self._kill)
+        if job_control:
+            os.close(report_w)
+            self.pid = int(self.report_line(b"pid ").split()[1])
+        else:
+            self.pid = self.proc.pid
+        self.expect(BANNER_ON_TERMINAL)
+
+    def _kill(self):
+        if self.proc.poll() is None:
+            os.killpg(self.proc.pid, signal.SIGKILL)
+            self.proc.wait()
+
+    def _read(self, timeout):
+        ready, _, _ = select.select([self.master], [], [], max(timeout, 0))
+        if not ready:
+            return False
+        try:
+            self.output += os.read(self.master, 65536)
+        except OSError:
+            return False
+        return True
+
+    def type(self, keys):
+        os.write(self.master, keys)
+
+    def settings(self):
+        return termios.tcgetattr(self.slave)
+
+    def expect(self, text, timeout=TIMEOUT):
+        """Reads until `text` appears; answers the output from the last match up to it."""
+        deadline = time.monotonic() + timeout
+        while True:
+            at = self.output.find(text, self.seen)
+            if at >= 0:
+                chunk = self.output[self.seen:at + len(text)]
+                self.seen = at + len(text)
+                return chunk
+            ended = self.proc.poll() is not None
+            if not self._read(0 if ended else deadline - time.monotonic()) and (
+                    ended or time.monotonic() >= deadline):
+                self.test.fail("waited for %r; output ends %r" % (text, self.output[-200:]))
+
+    def expect_more(self, count):
+        """Reads until `count` more bytes have come out, while the program runs."""
+        target = len(self.output) + count
+        deadline = time.monotonic() + TIMEOUT
+        while len(self.output) < target:
+            if self.proc.poll() is not None and not self._read(0):
+                self.test.fail("program ended; output ends %r" % self.output[-200:])
+            if time.monotonic() >= deadline:
+                self.test.fail("output stopped; it ends %r" % self.output[-200:])
+            self._read(deadline - time.monotonic())
+        self.seen = len(self.output)
+
+    def gate(self):
+        """Passes the script's next Input_ gate; keys typed next reach the
+        statement after it."""
+        self.type(b"\x181\r")
+        self.expect(b"1\r")
+
+    def report_line(self, start):
+        deadline = time.monotonic() + TIMEOUT
+        while b"\n" not in self.reported:
+            ready, _, _ = select.select([self.report], [], [], deadline - time.monotonic())
+            if not ready:
+                self.test.fail("no report line %r" % start)
+            self.reported += os.read(self.report, 1024)
+        line, self.reported = self.reported.split(b"\n", 1)
+        self.test.assertTrue(line.startswith(start), line)
+        return line
+
+    def wait(self):
+        """Waits for the end, reading all output; answers the exit status
+        (minus the signal number when a signal ended it)."""
+        deadline = time.monotonic() + TIMEOUT
+        while self.proc.poll() is None:
+            if time.monotonic() >= deadline:
+                self.test.fail("still running; output ends %r" % self.output[-200:])
+            self._read(0.05)
+        while self._read(0):
+            pass
+        if self.report is not None:
+            return int(self.report_line(b"exit ").split()[1])
+        return self.proc.returncode
+
+    def rest(self):
+        return self.output[self.seen:]
+
+    def assert_settings_restored(self):
+        self.test.assertEqual(self.settings(), self.before)
+
+
+# Timing: after every text the interpreter polls the keyboard once and loses
+# a waiting key that is neither space nor ESC. That poll may still be to come
+# when the text is seen, so keys typed in answer to a text either start with a
+# harmless Ctrl-X (erases nothing in an empty line, or is the key lost), or
+# follow a gate: an Input_ with no text after it, passed with Run.gate().
+GATE = "g = Input_();"
+
+
+class KeysFromTheTerminal(unittest.TestCase):
+    def test_line_editor_echo_is_the_programs_own_and_enter_reads_as_13(self):
+        run = Run(self, """proc main() {
+  PrnStr_("Type a number: ");
+  PrnDec_(Input_() * 2);
+  PrnStr_("\\n");
+}
+""")
+        run.expect(b"Type a number: ")  # the prompt shows before any key
+        self.assertTrue(is_raw(run.settings()), run.settings())
+        for keys in (b"\x186", b"*", b"8"):
+            run.type(keys)
+            self.assertEqual(run.expect(keys[-1:]), keys[-1:])
+        run.type(b"\x08")
+        self.assertEqual(run.expect(b"\x08 \x08"), b"\x08 \x08")
+        run.type(b"7")
+        run.expect(b"7")
+        run.type(b"\r")
+        self.assertEqual(run.expect(b"84"), b"\r84")
+        self.assertEqual(run.wait(), 0)
+        run.assert_settings_restored()
+
+    def test_each_prompt_shows_before_its_input(self):
+        run = Run(self, """proc main() {
+  PrnStr_("first? ");
+  PrnDec_(Input_());
+  PrnStr_(" second? ");
+  PrnDec_(Input_());
+}
+""")
+        run.expect(b"first? ")
+        run.type(b"\x185\r")
+        run.expect(b"5\r5 second? ")
+        run.type(b"\x1812\r")
+        run.expect(b"12\r12")
+        self.assertEqual(run.wait(), 0)
+
+    def test_special_keys_never_reach_the_script_and_lone_esc_is_27(self):
+        run = Run(self, """var c;
+var g;
+proc main() {
+  c = InpChar_();
+  PrnStr_("=");
+  PrnDec_(c);
+  PrnStr_(";");
+  """ + GATE + """
+  c = InpChar_();
+  PrnStr_("=");
+  PrnDec_(c);
+  PrnStr_(";");
+}
+""")
+        run.type(b"".join(SPECIAL_KEYS) + b"k")
+        run.expect(b"=107;")
+        run.gate()
+        run.type(ESC)
+        run.expect(b"=27;")
+        self.assertEqual(run.wait(), 0)
+
+    def test_key_waiting_after_a_dropped_escape_sequence(self):
+        script = """var c;
+var w;
+var g;
+proc main() {
+  c = InpChar_();
+  w = InpChk_();
+  c = InpChar_();
+  PrnStr_("w=");
+  PrnDec_(w);
+  PrnStr_(" c=");
+  PrnDec_(c);
+}
+"""
+        # The key after the sequence is waiting and is not lost to the look.
+        run = Run(self, script)
+        run.type(b"a\x1b[Az")
+        run.expect(b"w=1 c=122")
+        self.assertEqual(run.wait(), 0)
+        # Nothing after the sequence: no key waiting, and the next is read.
+        run = Run(self, script.replace("w = InpChk_();", "w = InpChk_();\n  PrnStr_(\"?\");\n  " + GATE))
+        run.type(b"a\x1b[A")
+        run.expect(b"?")
+        run.gate()
+        run.type(b"y")
+        run.expect(b"w=0 c=121")
+        self.assertEqual(run.wait(), 0)
+
+    def test_keys_typed_ahead_of_the_first_output_are_kept(self):
+        run = Run(self, """var c;
+proc main() {
+  c = InpChar_();
+  PrnStr_("got ");
+  PrnDec_(c);
+}
+""")
+        run.type(b"q")
+        run.expect(b"got 113")
+        self.assertEqual(run.wait(), 0)
+
+
+class PauseAndStopAtOutput(unittest.TestCase):
+    # Typed ahead, "a " leaves a space waiting at the text's poll.
+    PAUSE = """var c;
+proc main() {
+  c = InpChar_();
+  PrnStr_("[paused]");
+  c = InpChar_();
+  PrnStr_("[after]");
+  PrnDec_(c);
+}
+"""
+
+    def test_space_pauses_until_the_next_key(self):
+        run = Run(self, self.PAUSE)
+        run.type(b"a ")
+        run.expect(b"[paused]")
+        run.type(b"b")  # ends the pause, so the script's own key is the next one
+        run.type(b"c")
+        run.expect(b"[after]99")
+        self.assertEqual(run.wait(), 0)
+
+    def test_esc_during_a_pause_stops_silently(self):
+        run = Run(self, self.PAUSE)
+        run.type(b"a ")
+        run.expect(b"[paused]")
+        run.type(ESC)
+        self.assertEqual(run.wait(), 0)
+        self.assertEqual(run.rest(), b"")
+        run.assert_settings_restored()
+
+    def test_esc_during_output_stops_silently(self):
+        run = Run(self, LONG_LOOP)
+        run.expect(b" 100 ")
+        run.type(ESC)
+        self.assertEqual(run.wait(), 0)
+        self.assertNotIn(b"END", run.output)
+        self.assertNotIn(b"err", run.output)
+        run.assert_settings_restored()
+
+    def test_special_keys_during_output_do_not_stop_it(self):
+        run = Run(self, LONG_LOOP)
+        run.expect(b" 100 ")
+        for key in SPECIAL_KEYS:
+            run.type(key)
+            run.expect_more(4000)
+        run.type(ESC)
+        self.assertEqual(run.wait(), 0)
+        run.assert_settings_restored()
+
+
+class SettingsRestoredOnEveryWayOut(unittest.TestCase):
+    def test_normal_end(self):
+        run = Run(self, 'proc main() {\n  PrnStr_("done");\n}\n')
+        run.expect(b"done")
+        self.assertEqual(run.wait(), 0)
+        run.assert_settings_restored()
+
+    def test_error_report(self):
+        run = Run(self, 'proc main() {\n  PrnStr_("start");\n  x = 1;\n}\n')
+        run.expect(b"start")
+        self.assertEqual(run.wait(), 1)
+        self.assertIn(b"err at", run.rest())
+        run.assert_settings_restored()
+
+    def test_missing_main(self):
+        run = Run(self, "proc other() {\n}\n")
+        self.assertEqual(run.wait(), 1)
+        self.assertIn(b"main() ?", run.rest())
+        run.assert_settings_restored()
+
+    def test_interrupt_keys_while_running_and_while_waiting(self):
+        waiting = 'proc main() {\n  PrnStr_("number? ");\n  PrnDec_(Input_());\n}\n'
+        cases = [(LONG_LOOP, b" 100 ", b"\x03", signal.SIGINT),
+                 (waiting, b"number? ", b"\x03", signal.SIGINT),
+                 (waiting, b"number? ", b"\x1c", signal.SIGQUIT)]
+        for script, cue, key, sig in cases:
+            with self.subTest(key=key, cue=cue):
+                run = Run(self, script)
+                run.expect(cue)
+                run.type(key)
+                self.assertEqual(run.wait(), -sig)
+                run.assert_settings_restored()
+
+    def test_termination_signals(self):
+        for sig in (signal.SIGTERM, signal.SIGHUP):
+            with self.subTest(signal=sig):
+                run = Run(self, LONG_LOOP)
+                run.expect(b" 100 ")
+                os.kill(run.pid, sig)
+                self.assertEqual(run.wait(), -sig)
+                run.assert_settings_restored()
+
+    def test_ctrl_z_gives_the_settings_back_until_continued(self):
+        run = Run(self, """var c;
+proc main() {
+  PrnStr_("ready");
+  c = InpChar_();
+  PrnDec_(c);
+}
+""", job_control=True)
+        run.expect(b"ready")
+        raw = run.settings()
+        self.assertTrue(is_raw(raw))
+        run.type(b"\x1a")
+        run.report_line(b"stopped")
+        run.assert_settings_restored()
+        os.kill(run.pid, signal.SIGCONT)
+        deadline = time.monotonic() + TIMEOUT
+        while run.settings() != raw:  # raw again once it has continued
+            self.assertLess(time.monotonic(), deadline, "not raw again")
+            time.sleep(0.01)
+        run.type(b"k")
+        self.assertEqual(run.expect(b"107"), b"107")  # no echo from the terminal
+        self.assertEqual(run.wait(), 0)
+        run.assert_settings_restored()
+
+
+class KeysFromAPipe(unittest.TestCase):
+    def run_piped(self, script, keys):
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "script.vl")
+            with open(path, "w") as f:
+                f.write(script)
+            done = subprocess.run([VORLA, path], input=keys, capture_output=True,
+                                  timeout=TIMEOUT)
+        return done.returncode, done.stdout
+
+    def test_lf_and_cr_lf_each_end_one_line(self):
+        script = 'proc main() {\n  PrnDec_(Input_() + Input_());\n}\n'
+        for keys in (b"6*7\n5\n", b"6*7\r\n5\r\n", b"6*7\r5\r"):
+            with self.subTest(keys=keys):
+                status, out = self.run_piped(script, keys)
+                self.assertEqual(status, 0)
+                self.assertTrue(out.endswith(b"47"), out)
+
+    def test_outputs_leave_piped_keys_alone(self):
+        script = """var c;
+proc main() {
+  PrnStr_(" ");
+  PrnStr_("x");
+  c = InpChar_();
+  PrnDec_(c);
+  c = InpChar_();
+  PrnDec_(c);
+}
+"""
+        status, out = self.run_piped(script, b"\x1b ")
+        self.assertEqual(status, 0)
+        self.assertTrue(out.endswith(b" x2732"), out)
+
+    def test_closed_output_is_dropped_without_a_crash(self):
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "script.vl")
+            with open(path, "w") as f:
+                f.write(LONG_LOOP.replace("1000000000", "200000"))
+            proc = subprocess.Popen([VORLA, path], stdin=subprocess.DEVNULL,
+                                    stdout=subprocess.PIPE)
+            self.assertEqual(proc.stdout.read(len(BANNER)), BANNER)
+            proc.stdout.close()
+            self.assertEqual(proc.wait(timeout=TIMEOUT), 0)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 2:
+        sys.exit(__doc__)
+    VORLA = os.path.abspath(sys.argv.pop(1))
+    unittest.main()
