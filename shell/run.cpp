@@ -23,11 +23,27 @@ Value LineOf(TextPosition at) {
   return line;
 }
 
+// A fault in a typed line is printed from a copy taken first: the line
+// number's digits are built in the tail of InputLine, which a full typed line
+// reaches.
 void ReportError(TextPosition at) {
+  char typed[kInputSize + 1] = {};
+  const bool inTypedLine = at >= kInputBase && at < kInputBase + kInputSize;
+  if (inTypedLine) {
+    size_t n = 0;
+    for (TextPosition p = at; p < kInputBase + kInputSize && Memory[p] != 0; p++) {
+      typed[n++] = char(Memory[p]);
+      if (Memory[p] == 13) break;
+    }
+  }
   PrintConstant("\nerr at ");
   FormatDecimal(LineOf(at), 0);
   PrintConstant(":");
-  PrintLine(at);
+  if (inTypedLine) {
+    PrintConstant(typed);
+  } else {
+    PrintLine(at);
+  }
 }
 
 }  // namespace
