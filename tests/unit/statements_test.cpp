@@ -58,6 +58,15 @@ TEST_F(StatementTest, WhereEachStatementLeavesTheCursor) {
       {"Array_[1 = 2;", "", ";"},
       {"zz(1);", "zz(1);", "zz(1);"},
       {"if  (1) x = 1;", "if  (1) x = 1;", "if  (1) x = 1;"},
+      // cut off by the end of the text: a fault there, and nothing passes it
+      {"x = 1", "", ""},
+      {"if (1", "", ""},
+      {"if (0) x = 1", "", ""},
+      {"if (1) x = 1; else y = 2", "", ""},
+      {"for (x = 0; x < 3; x = x + 1", "", ""},
+      {"for (x = 0; x < 0; x = x + 1", "", ""},
+      {"for (x = 0; x < 0; x = x + 1) y = 1", "", ""},
+      {"do x = x + 1;", "", ""},
   };
   for (const Case& c : cases) {
     Stop s = RunText(c.text, ExecStatement);
