@@ -24,7 +24,9 @@ TerminalConsole* gLive = nullptr;      // the console exit() must flush
 bool gAtExitRegistered = false;
 
 constexpr int kTerminatingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-constexpr size_t kMaxSequence = 32;  // longer "escape sequences" are cut and dropped
+constexpr size_t kMaxSequence = 32;
+constexpr uint8_t kDelete = 127;
+constexpr uint8_t kBackspace = 8;  // longer "escape sequences" are cut and dropped
 
 // Safe in a signal handler: only tcsetattr and a flag.
 void PutBackSettings() {
@@ -275,7 +277,13 @@ int TerminalConsole::TakeKey(bool wait) {
       afterCR_ = byte == '\r';
       return byte;
     }
-    if (byte != 27 || !SkipEscapeSequence()) return byte;
+    if (byte == 27 && SkipEscapeSequence()) continue;
+    // The terminal's own erase key (DEL on most terminals) is the backspace
+    // that the line editor knows.
+    if (byte == kDelete || (gSaved.c_cc[VERASE] != _POSIX_VDISABLE && byte == gSaved.c_cc[VERASE])) {
+      return kBackspace;
+    }
+    return byte;
   }
 }
 

@@ -16,7 +16,9 @@ namespace vorla {
 //   - the escape sequences of special keys (arrows, function keys, Home, ...:
 //     ESC [ ... final byte, ESC O ... final byte, ESC [ [ x) are dropped
 //     entirely, so they never count as ESC and never reach the script;
-//   - ESC followed at once by any other byte is 27 and then that byte.
+//   - ESC followed at once by any other byte is 27 and then that byte;
+//   - the Backspace key (DEL, 127, or whatever the terminal's erase key is)
+//     reads as 8, the backspace the line editor erases with.
 // Standard input not a terminal: bytes in order, LF and CR LF each as one 13,
 // then kNoMoreKeys for ever; the pause/stop poll after outputs is off.
 //

@@ -225,6 +225,21 @@ class KeysFromTheTerminal(unittest.TestCase):
         self.assertEqual(run.wait(), 0)
         run.assert_settings_restored()
 
+    def test_backspace_key_erases_as_ctrl_h_does(self):
+        run = Run(self, """proc main() {
+  PrnStr_("? ");
+  PrnDec_(Input_());
+}
+""")
+        run.expect(b"? ")
+        run.type(b"\x1812")
+        run.expect(b"12")
+        run.type(b"\x7f")  # what most terminals send for Backspace
+        self.assertEqual(run.expect(b"\x08 \x08"), b"\x08 \x08")
+        run.type(b"3\r")
+        self.assertEqual(run.expect(b"13"), b"3\r13")
+        self.assertEqual(run.wait(), 0)
+
     def test_each_prompt_shows_before_its_input(self):
         run = Run(self, """proc main() {
   PrnStr_("first? ");
