@@ -136,4 +136,20 @@ inline InputRun RunInput(const uint8_t* data, size_t size, LargeStack& stack, in
   return run;
 }
 
+// Whether a run ended in one of the defined outcomes with the interpreter's
+// tables back in shape: no nesting or call left open, the counts within their
+// tables, and the output ending as the outcome says.
+inline bool RunEndedInShape(const InputRun& run) {
+  bool ok = NestingDepth == 0 && CallDepth == 0 && OperandDepth >= 0 && OperandDepth <= kMaxOperands &&
+            VariableCount >= 0 && VariableCount <= kMaxVariables && RoutineCount <= kMaxRoutines &&
+            !EvaluatingInputLine;
+  switch (run.outcome) {
+    case RunOutcome::Finished: return ok && ErrorPosition == kNoError;
+    case RunOutcome::Stopped: return ok && ErrorPosition == StopRequested;
+    case RunOutcome::MissingMain: return ok && run.output.ends_with("\nmain() ?");
+    case RunOutcome::Error: return ok && run.output.find("\nerr at ") != std::string::npos;
+  }
+  return false;
+}
+
 }  // namespace vorla::fuzz
