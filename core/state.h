@@ -100,10 +100,11 @@ inline void RequestStop() { ErrorPosition = StopRequested; }
 // (a ',' or ']' that the enclosing construct expects): the Value is complete.
 inline bool OnlyStoppedAt(TextPosition at) { return ErrorPosition == kNoError || ErrorPosition == at; }
 
-// OperandStack; a full stack is a fault at `at`.
+// OperandStack; a full stack is a fault at `at`, unless a fault is already
+// recorded (a call's result after its body failed): that one is reported.
 inline bool Push(Value v, TextPosition at) {
   if (OperandDepth >= kMaxOperands) {
-    Fault(at);
+    if (!HasError()) ErrorPosition = at;
     return false;
   }
   OperandStack[OperandDepth++] = v;
