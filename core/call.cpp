@@ -40,7 +40,7 @@ bool BuiltinArgument(TextPosition& p, Scope scope, Value& out) {
   OperandDepth = depth;
   // A fault at the cursor is the evaluator's own stop only at the ',' that
   // ends this argument; at any other character the argument failed.
-  return ErrorPosition == kNoError || (ErrorPosition == p && Peek(p) == ',');
+  return ErrorPosition == kNoError || (StoppedAt(p) && Peek(p) == ',');
 }
 
 // Declares the parameters of `row` from just past the '(' of its definition.
@@ -72,7 +72,7 @@ void BindArguments(TextPosition& p, Scope argScope, int32_t first, int32_t n) {
       Fault(p);  // too few or too many arguments, or the evaluator's own fault
       return;
     }
-    if (stop == ',' && ErrorPosition == p) ErrorPosition = kNoError;
+    if (stop == ',' && StoppedAt(p)) ErrorPosition = kNoError;
     if (HasError()) return;
     p++;
     VariableTable[first + k].value = v;
@@ -174,7 +174,7 @@ void CallProcedure(TextPosition& p, Scope scope) {
   if (!BuiltinArgument(p, scope, first)) return;
   if (e.ArgCount == 1) {
     e.Native(first, 0);
-    if (!HasError() || ErrorPosition == p) SkipArguments(p);
+    if (!HasError() || StoppedAt(p)) SkipArguments(p);
     return;
   }
   if (Peek(p) != ',') {

@@ -237,7 +237,7 @@ bool EvalExpression(TextPosition& p, Scope scope, int minLevel) {
       // that expects that character cannot take the fault for its own stop.
       if (!HasError()) {
         Fault(p);
-      } else if (ErrorPosition == p && (Peek(p) == ',' || Peek(p) == ']') && OperandDepth > entryDepth) {
+      } else if (StoppedAt(p) && (Peek(p) == ',' || Peek(p) == ']') && OperandDepth > entryDepth) {
         OperandDepth--;
       }
       break;
@@ -259,7 +259,7 @@ bool EvalIndex(TextPosition& p, Scope scope, Value& index) {
     StepOne(p);
     return false;
   }
-  if (ErrorPosition == p) ErrorPosition = kNoError;  // the ']' the index stops at
+  if (StoppedAt(p)) ErrorPosition = kNoError;  // the ']' the index stops at
   if (OperandDepth == depth) {
     Fault(p);  // [] holds no index
     return false;

@@ -22,6 +22,7 @@ int32_t InputLength = 0;
 Value RandomSeed = 0;
 bool EvaluatingInputLine = false;
 int32_t CallDepth = 0;
+int32_t FaultCallDepth = 0;
 int32_t NestingDepth = 0;
 int64_t StepBudget = -1;
 Console* ActiveConsole = nullptr;

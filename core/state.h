@@ -69,6 +69,7 @@ extern int32_t InputLength;                      // bytes typed into InputLine
 extern Value RandomSeed;                         // state of Rand_
 extern bool EvaluatingInputLine;                 // Input_ is evaluating a typed line
 extern int32_t CallDepth;                        // script routine calls now running
+extern int32_t FaultCallDepth;                   // CallDepth when ErrorPosition was last set
 extern int32_t NestingDepth;                     // bodies and expressions now running
 extern int64_t StepBudget;                       // statements left before a stop; < 0: no limit
 extern Console* ActiveConsole;                   // where output goes and keys come from
@@ -93,18 +94,25 @@ void ResetForRun();
 // replaces a stop request with an error.
 inline bool HasError() { return ErrorPosition != kNoError; }
 inline void Fault(TextPosition at) {
-  if (ErrorPosition != StopRequested) ErrorPosition = at;
+  if (ErrorPosition != StopRequested) {
+    ErrorPosition = at;
+    FaultCallDepth = CallDepth;
+  }
 }
 inline void RequestStop() { ErrorPosition = StopRequested; }
-// The only pending fault is the evaluator's own stop at the character at `at`
-// (a ',' or ']' that the enclosing construct expects): the Value is complete.
-inline bool OnlyStoppedAt(TextPosition at) { return ErrorPosition == kNoError || ErrorPosition == at; }
+// The pending fault is the evaluator's own stop at the character at `at` (a
+// ',' or ']' that the enclosing construct expects). A fault recorded inside a
+// routine called from here is never that stop, even when it stands at the
+// same character because the routine runs this very text.
+inline bool StoppedAt(TextPosition at) { return ErrorPosition == at && FaultCallDepth == CallDepth; }
+// No fault, or only the evaluator's own stop at `at`: the Value is complete.
+inline bool OnlyStoppedAt(TextPosition at) { return ErrorPosition == kNoError || StoppedAt(at); }
 
 // OperandStack; a full stack is a fault at `at`, unless a fault is already
 // recorded (a call's result after its body failed): that one is reported.
 inline bool Push(Value v, TextPosition at) {
   if (OperandDepth >= kMaxOperands) {
-    if (!HasError()) ErrorPosition = at;
+    if (!HasError()) Fault(at);
     return false;
   }
   OperandStack[OperandDepth++] = v;
