@@ -1,6 +1,7 @@
 // The statement executor: if/else, for, do...while, assignments, procedure
-// calls, the empty statement, and brace blocks with local variables. Nothing is
-// cached: loops find their condition, step and body in the text on every pass.
+// calls, the empty statement, and brace blocks with local variables. Loops find
+// their condition, step and body in the text on every pass (the walks over the
+// text remember their ends, see textcache.h).
 #include "core/exec.h"
 
 #include "core/call.h"
@@ -8,6 +9,7 @@
 #include "core/expr.h"
 #include "core/names.h"
 #include "core/scan.h"
+#include "core/textcache.h"
 
 namespace vorla {
 
@@ -154,11 +156,14 @@ void ExecAssignment(TextPosition& p, Scope scope, int slot) {
   if (!hasValue) return;
   if (!indexed) {
     VariableTable[slot].value = v;
-  } else if (width == 1) {
+    return;
+  }
+  if (width == 1) {
     Memory[address] = uint8_t(Bits(v));
   } else {
     WriteWord(address, v);
   }
+  NoteStore(address);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "core/scan.h"
+#include "core/textcache.h"
 
 namespace vorla {
 
@@ -36,11 +37,16 @@ int FindVariable(TextPosition p, Scope scope) {
   return -1;
 }
 
+// The answer at a text position holds while no row is added or removed.
 int FindRoutine(TextPosition p) {
-  for (int row = 0; row < RoutineCount; row++) {
-    if (NamePresent(p, RoutineTable[row].Name, RoutineTable[row].NameLength)) return row;
+  uint32_t known;
+  if (RecallAnswer(TextAnswer::RoutineRow, p, uint32_t(RoutineCount), known)) return int(known);
+  int found = -1;
+  for (int row = 0; row < RoutineCount && found < 0; row++) {
+    if (NamePresent(p, RoutineTable[row].Name, RoutineTable[row].NameLength)) found = row;
   }
-  return -1;
+  RememberAnswer(TextAnswer::RoutineRow, p, uint32_t(RoutineCount), uint32_t(found));
+  return found;
 }
 
 }  // namespace vorla

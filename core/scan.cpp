@@ -2,9 +2,11 @@
 // pass over a statement, a block or a parenthesised list without running it.
 #include "core/scan.h"
 
+#include "core/textcache.h"
+
 namespace vorla {
 
-void SkipBlanks(TextPosition& p) {
+void SkipBlanksAndComments(TextPosition& p) {
   for (;;) {
     uint8_t c = Peek(p);
     if (IsBlank(c)) {
@@ -57,7 +59,7 @@ static bool SkipBlock(TextPosition& p) {
   }
 }
 
-bool SkipStatement(TextPosition& p) {
+static bool WalkStatement(TextPosition& p) {
   SkipBlanks(p);
   if (Peek(p) == '{') return SkipBlock(p);
   for (;;) {
@@ -68,7 +70,21 @@ bool SkipStatement(TextPosition& p) {
   }
 }
 
-bool SkipToCloseParen(TextPosition& p) {
+// The walks are remembered by where they began; a walk that met the NUL is
+// walked again (it ends the run anyway).
+bool SkipStatement(TextPosition& p) {
+  const TextPosition start = p;
+  uint32_t end;
+  if (RecallAnswer(TextAnswer::StatementEnd, start, 0, end)) {
+    p = end;
+    return true;
+  }
+  if (!WalkStatement(p)) return false;
+  RememberAnswer(TextAnswer::StatementEnd, start, 0, p);
+  return true;
+}
+
+static bool WalkToCloseParen(TextPosition& p) {
   int depth = 1;
   for (;;) {
     uint8_t c = Peek(p);
@@ -80,6 +96,18 @@ bool SkipToCloseParen(TextPosition& p) {
       return true;
     }
   }
+}
+
+bool SkipToCloseParen(TextPosition& p) {
+  const TextPosition start = p;
+  uint32_t end;
+  if (RecallAnswer(TextAnswer::CloseParenEnd, start, 0, end)) {
+    p = end;
+    return true;
+  }
+  if (!WalkToCloseParen(p)) return false;
+  RememberAnswer(TextAnswer::CloseParenEnd, start, 0, p);
+  return true;
 }
 
 }  // namespace vorla

@@ -17,8 +17,13 @@ inline bool IsNameChar(uint8_t c) {
 // Every byte from 1 to 32 is a blank; NUL ends the text.
 inline bool IsBlank(uint8_t c) { return c >= 1 && c <= 32; }
 
-// Moves over blanks and '#' comments (a comment runs to its CR).
-void SkipBlanks(TextPosition& p);
+// Moves over blanks and '#' comments (a comment runs to its CR). Most calls
+// stand on a character that is neither, and return at once.
+void SkipBlanksAndComments(TextPosition& p);
+inline void SkipBlanks(TextPosition& p) {
+  uint8_t c = Peek(p);
+  if (c <= 32 || c == '#') SkipBlanksAndComments(p);
+}
 
 // Whether the text at p spells the whole literal; the caller has already seen
 // its first character. The position does not move.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "builtins/table.h"
+#include "core/textcache.h"
 
 namespace vorla {
 
@@ -54,6 +55,7 @@ void SetVariable(int slot, TextPosition name, int32_t length, Value v) {
 
 void ResetProgramState(Console* console) {
   std::memset(Memory, 0, sizeof Memory);
+  ForgetTextAnswersOnLoad();
   std::memset(VariableTable, 0, sizeof VariableTable);
   std::memset(RoutineTable, 0, sizeof RoutineTable);
   std::memset(OperandStack, 0, sizeof OperandStack);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/state.h"
+#include "core/textcache.h"
 
 namespace vorla {
 
@@ -24,6 +25,7 @@ bool Store(uint8_t byte, int previous) {
 }  // namespace
 
 bool LoadText(std::string_view text) {
+  ForgetTextAnswersOnLoad();
   SourceStart = kSourceBase;
   SourceLength = 0;
   int previous = -1;

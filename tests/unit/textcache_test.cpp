@@ -1,0 +1,141 @@
+// The remembered text answers stay invisible to scripts that write into their
+// own text: every script here rewrites the text of a construct it runs again
+// (the end of a skipped statement or block, the close of a `for` header, a
+// called name, a declared name) and must see the new text on the next pass.
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "run_script.h"
+
+namespace vorla::test {
+namespace {
+
+class TextCacheTest : public ScriptTest {
+ protected:
+  // `script` with its placeholders "$$$1", "$$$2", ... replaced by the signed
+  // offsets from the '@' of its string "@" to the targets: each target is a
+  // text that occurs once and the index of the character meant within it.
+  static std::string WithOffsets(std::string script, std::initializer_list<std::pair<const char*, int>> targets) {
+    const size_t base = script.find('@');
+    int k = 0;
+    for (auto [text, at] : targets) {
+      size_t target = script.find(text);
+      EXPECT_NE(target, std::string::npos) << text;
+      EXPECT_EQ(script.find(text, target + 1), std::string::npos) << text << " occurs twice";
+      char number[8];
+      std::snprintf(number, sizeof number, "%+04ld", long(target + size_t(at)) - long(base));
+      script.replace(script.find("$$$" + std::to_string(++k)), 4, number);
+    }
+    return script;
+  }
+};
+
+// The ';' that ends a skipped statement becomes a blank: the next skip runs
+// on to the following ';' and passes over the PrnStr_ after it.
+TEST_F(TextCacheTest, SkippedStatementEndsAtTheNewSemicolon) {
+  std::string script = WithOffsets(
+      "var _p, i;\r"
+      "proc main() {\r"
+      "  _p = \"@\";\r"
+      "  for (i = 0; i < 3; i = i + 1) {\r"
+      "    if (i = 1) _p[$$$1] = 32;\r"
+      "    if (0) PrnStr_(\"A\"); PrnStr_(\"B\");\r"
+      "    PrnDec_(i);\r"
+      "  }\r"
+      "}\r",
+      {{"(\"A\");", 5}});
+  EXPECT_EQ(Run(script), RunOutcome::Finished);
+  EXPECT_EQ(Out(), "B012");
+}
+
+// A skipped block loses its first '}' and gains one after the next
+// statement: the next skip passes over that statement too.
+TEST_F(TextCacheTest, SkippedBlockEndsAtTheNewBrace) {
+  std::string script = WithOffsets(
+      "var _p, i;\r"
+      "proc main() {\r"
+      "  _p = \"@\";\r"
+      "  for (i = 0; i < 3; i = i + 1) {\r"
+      "    if (i = 1) { _p[$$$1] = 32; _p[$$$2] = 125; }\r"
+      "    if (0) { PrnStr_(\"A\"); } PrnStr_(\"B\");  \r"
+      "    PrnDec_(i);\r"
+      "  }\r"
+      "}\r",
+      {{"(\"A\"); }", 7}, {"(\"B\");  ", 6}});
+  EXPECT_EQ(Run(script), RunOutcome::Finished);
+  EXPECT_EQ(Out(), "B012");
+}
+
+// A function in the condition rewrites the loop's own header while it runs:
+// `i = i + 1) n = i  ;` becomes `i = i + 1+ n + i) ;`, so from that pass on
+// the step is longer and the body is the empty statement.
+TEST_F(TextCacheTest, ForHeaderEndsAtTheNewParenthesis) {
+  std::string script = WithOffsets(
+      "var _p, i, n;\r"
+      "func g(k) {\r"
+      "  if (k = 3) { _p[$$$1] = 43; _p[$$$2] = 43; _p[$$$3] = 41; }\r"
+      "  return = k;\r"
+      "}\r"
+      "proc main() {\r"
+      "  _p = \"@\";\r"
+      "  for (i = 0; g(i) < 20; i = i + 1) n = i  ;\r"
+      "  PrnDec_(i); PrnChar_(32); PrnDec_(n);\r"
+      "}\r",
+      {{"1) n = i  ;", 1}, {"1) n = i  ;", 5}, {"1) n = i  ;", 8}});
+  EXPECT_EQ(Run(script), RunOutcome::Finished);
+  EXPECT_EQ(Out(), "21 2");  // i: 3, then 3+1+2+3 = 9, then 9+1+2+9 = 21
+}
+
+// A call's name is rewritten from a() to b(): the next pass calls b.
+TEST_F(TextCacheTest, RewrittenCallNameFindsTheOtherRoutine) {
+  std::string script = WithOffsets(
+      "var _p, i;\r"
+      "proc a() PrnStr_(\"a\");\r"
+      "proc b() PrnStr_(\"b\");\r"
+      "proc main() {\r"
+      "  _p = \"@\";\r"
+      "  for (i = 0; i < 3; i = i + 1) { a(); _p[$$$1] = 98; }\r"
+      "}\r",
+      {{"{ a();", 2}});
+  EXPECT_EQ(Run(script), RunOutcome::Finished);
+  EXPECT_EQ(Out(), "abb");
+}
+
+// A declared name rewritten from "xy" to "x ": the text "x " now names that
+// newer slot, since a name is compared with the text as it stands.
+TEST_F(TextCacheTest, RewrittenDeclaredNameIsComparedAsItStands) {
+  std::string script = WithOffsets(
+      "var _p, x, xy;\r"
+      "proc main() {\r"
+      "  _p = \"@\"; x = 1; xy = 2;\r"
+      "  PrnDec_(x + 0);\r"
+      "  _p[$$$1] = 32;\r"
+      "  PrnDec_(x + 0);\r"
+      "  PrnDec_(x+0);\r"
+      "}\r",
+      {{"xy;", 1}});
+  EXPECT_EQ(Run(script), RunOutcome::Finished);
+  EXPECT_EQ(Out(), "121");
+}
+
+// Word stores reach the text as well as byte stores: the ';' of a skipped
+// statement is overwritten by the low byte of a word.
+TEST_F(TextCacheTest, WordStoresIntoTheTextAreSeen) {
+  std::string script = WithOffsets(
+      "var _p, w, i;\r"
+      "proc main() {\r"
+      "  _p = \"@\";\r"
+      "  for (i = 0; i < 3; i = i + 1) {\r"
+      "    if (i = 1) { w = _p + $$$1; w[0] = $20202020; }\r"
+      "    if (0) PrnStr_(\"A\");    PrnStr_(\"B\");\r"
+      "    PrnDec_(i);\r"
+      "  }\r"
+      "}\r",
+      {{"(\"A\");", 5}});
+  EXPECT_EQ(Run(script), RunOutcome::Finished);
+  EXPECT_EQ(Out(), "B012");
+}
+
+}  // namespace
+}  // namespace vorla::test
