@@ -3,6 +3,7 @@
 // None of them executes anything or records a fault, and none passes the NUL
 // that ends the text.
 #pragma once
+#include <array>
 #include <string_view>
 
 #include "core/memory.h"
@@ -10,9 +11,14 @@
 namespace vorla {
 
 // Letters, digits and '_' (on bytes, independent of any locale).
-inline bool IsNameChar(uint8_t c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
+inline constexpr std::array<bool, 256> kNameChars = [] {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 256; c++) {
+    table[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  }
+  return table;
+}();
+inline bool IsNameChar(uint8_t c) { return kNameChars[c]; }
 
 // Every byte from 1 to 32 is a blank; NUL ends the text.
 inline bool IsBlank(uint8_t c) { return c >= 1 && c <= 32; }
