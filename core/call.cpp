@@ -40,7 +40,7 @@ bool BuiltinArgument(TextPosition& p, Scope scope, Value& out) {
   OperandDepth = depth;
   // A fault at the cursor is the evaluator's own stop only at the ',' that
   // ends this argument; at any other character the argument failed.
-  return ErrorPosition == kNoError || (StoppedAt(p) && Peek(p) == ',');
+  return ErrorPosition == kNoError || (StoppedAt(p) && PeekText(p) == ',');
 }
 
 // Declares the parameters of `row` from just past the '(' of its definition.
@@ -49,7 +49,7 @@ bool BuiltinArgument(TextPosition& p, Scope scope, Value& out) {
 int32_t DeclareParameters(const RoutineEntry& row, TextPosition& at) {
   at = row.Name + TextPosition(row.NameLength) + 1;
   int32_t n = DeclareVariables(at, true);
-  if (Peek(at) != ')' || ErrorPosition != at) return -1;
+  if (PeekText(at) != ')' || ErrorPosition != at) return -1;
   ErrorPosition = kNoError;  // the ')' that a parameter list stops at
   at++;
   return n;
@@ -66,7 +66,7 @@ void BindArguments(TextPosition& p, Scope argScope, int32_t first, int32_t n) {
   for (int32_t k = 0; k < n; k++) {
     Value v;
     if (!EvalValue(p, argScope, v)) return;
-    uint8_t stop = Peek(p);
+    uint8_t stop = PeekText(p);
     uint8_t expected = k + 1 < n ? ',' : ')';
     if (stop != expected) {
       Fault(p);  // too few or too many arguments, or the evaluator's own fault
@@ -126,7 +126,7 @@ static int FindCallee(TextPosition p, Kind kind) {
   if (HasError()) return -1;
   int row = FindRoutine(p);
   if (row < 0 || RoutineTable[row].kind != kind || CallDepth >= kMaxCallDepth ||
-      (row == kInputRow && EvaluatingInputLine) || Peek(p + TextPosition(RoutineTable[row].NameLength)) == 0) {
+      (row == kInputRow && EvaluatingInputLine) || PeekText(p + TextPosition(RoutineTable[row].NameLength)) == 0) {
     Fault(p);
     return -1;
   }
@@ -177,7 +177,7 @@ void CallProcedure(TextPosition& p, Scope scope) {
     if (!HasError() || StoppedAt(p)) SkipArguments(p);
     return;
   }
-  if (Peek(p) != ',') {
+  if (PeekText(p) != ',') {
     Fault(p);  // a second argument is missing: no call
     SkipArguments(p);
     return;

@@ -8,7 +8,7 @@ namespace vorla {
 
 static int32_t NameLengthAt(TextPosition p) {
   int32_t n = 0;
-  while (IsNameChar(Peek(p + TextPosition(n)))) n++;
+  while (IsNameChar(PeekText(p + TextPosition(n)))) n++;
   return n;
 }
 
@@ -18,7 +18,7 @@ int32_t DeclareVariables(TextPosition& p, bool allowDuplicates) {
   int32_t count = 0;
   for (;;) {
     SkipBlanks(p);
-    if (!IsNameChar(Peek(p))) {
+    if (!IsNameChar(PeekText(p))) {
       Fault(p);
       return count;
     }
@@ -37,11 +37,11 @@ int32_t DeclareVariables(TextPosition& p, bool allowDuplicates) {
     count++;
     p += TextPosition(length);
     SkipBlanks(p);
-    if (Peek(p) == ';') {
+    if (PeekText(p) == ';') {
       p++;
       return count;
     }
-    if (Peek(p) != ',') {
+    if (PeekText(p) != ',') {
       Fault(p);
       return count;
     }
@@ -63,23 +63,23 @@ void DeclareGlobals(TextPosition& p) {
 bool DefineRoutine(TextPosition& p) {
   SkipBlanks(p);
   Kind kind;
-  if (Peek(p) == 'f' && MatchKeyword(p, "func ")) {
+  if (PeekText(p) == 'f' && MatchKeyword(p, "func ")) {
     kind = Kind::Function;
-  } else if (Peek(p) == 'p' && MatchKeyword(p, "proc ")) {
+  } else if (PeekText(p) == 'p' && MatchKeyword(p, "proc ")) {
     kind = Kind::Procedure;
   } else {
     return false;
   }
   TextPosition name = p + 5;
   // A name must begin with a name character, or the routine could never be called.
-  if (!IsNameChar(Peek(name)) || FindRoutine(name) >= 0 || RoutineCount >= kMaxRoutines) {
+  if (!IsNameChar(PeekText(name)) || FindRoutine(name) >= 0 || RoutineCount >= kMaxRoutines) {
     Fault(name);
     p = name;
     return false;
   }
   int32_t length = 1 + NameLengthAt(name + 1);
   TextPosition after = name + TextPosition(length);
-  if (Peek(after) != '(') {
+  if (PeekText(after) != '(') {
     Fault(after);
     p = after;
     return false;

@@ -27,7 +27,7 @@ bool SkipBody(TextPosition& p) {
 bool Condition(TextPosition& p, Scope scope, Value& out) {
   int depth = OperandDepth;
   EvalExpression(p, scope, 0);
-  if (Peek(p) != ')') {
+  if (PeekText(p) != ')') {
     Fault(p);
     return false;
   }
@@ -117,7 +117,7 @@ void ExecDo(TextPosition& p, Scope scope) {
     p = bodyStart;
     if (ExecBody(p, scope)) return;
     SkipBlanks(p);
-    if (!(Peek(p) == 'w' && MatchKeyword(p, "while ("))) {
+    if (!(PeekText(p) == 'w' && MatchKeyword(p, "while ("))) {
       Fault(p);
       return;
     }
@@ -132,7 +132,7 @@ void ExecDo(TextPosition& p, Scope scope) {
 void ExecAssignment(TextPosition& p, Scope scope, int slot) {
   const TextPosition name = p;
   p += TextPosition(VariableTable[slot].NameLength);
-  bool indexed = Peek(p) == '[';
+  bool indexed = PeekText(p) == '[';
   uint32_t address = 0, width = 4;
   if (indexed) {
     Value index;
@@ -142,7 +142,7 @@ void ExecAssignment(TextPosition& p, Scope scope, int slot) {
     }
   }
   SkipBlanks(p);
-  if (Peek(p) != '=') {
+  if (PeekText(p) != '=') {
     Fault(p);
     return;
   }
@@ -177,7 +177,7 @@ bool ExecStatement(TextPosition& p, Scope scope) {
     RequestStop();
     return true;
   }
-  uint8_t c = Peek(p);
+  uint8_t c = PeekText(p);
   if (c == 'i' && MatchKeyword(p, "if (")) {
     ExecIf(p, scope);
   } else if (c == 'f' && MatchKeyword(p, "for (")) {
@@ -211,9 +211,9 @@ static bool ExecBlock(TextPosition& p, Scope scope) {
     SkipBlanks(p);
     const TextPosition start = p;
     if (ExecStatement(p, scope)) break;
-    if (Peek(p) == ';') p++;
+    if (PeekText(p) == ';') p++;
     SkipBlanks(p);
-    if (Peek(p) == '}') break;
+    if (PeekText(p) == '}') break;
     if (p == start) Fault(p);
   }
   StepOne(p);
@@ -225,7 +225,7 @@ bool ExecBody(TextPosition& p, Scope scope) {
   NestingLevel level(p);
   if (!level.Entered()) return true;
   SkipBlanks(p);
-  if (Peek(p) == '{') return ExecBlock(p, scope);
+  if (PeekText(p) == '{') return ExecBlock(p, scope);
   ExecStatement(p, scope);
   StepOne(p);
   return HasError();

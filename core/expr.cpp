@@ -21,7 +21,7 @@ struct Operator {
 };
 
 Operator Classify(TextPosition p) {
-  switch (Peek(p)) {
+  switch (PeekText(p)) {
     case '*': return {Op::Mul, 4, 1};
     case '/': return {Op::Div, 4, 1};
     case '%': return {Op::Rem, 4, 1};
@@ -32,11 +32,11 @@ Operator Classify(TextPosition p) {
     case '^': return {Op::Xor, 2, 1};
     case '=': return {Op::Eq, 1, 1};
     case '<':
-      if (Peek(p + 1) == '>') return {Op::Ne, 1, 2};
-      if (Peek(p + 1) == '=') return {Op::Le, 1, 2};
+      if (PeekText(p + 1) == '>') return {Op::Ne, 1, 2};
+      if (PeekText(p + 1) == '=') return {Op::Le, 1, 2};
       return {Op::Lt, 1, 1};
     case '>':
-      if (Peek(p + 1) == '=') return {Op::Ge, 1, 2};
+      if (PeekText(p + 1) == '=') return {Op::Ge, 1, 2};
       return {Op::Gt, 1, 1};
     default: return {Op::None, 0, 0};
   }
@@ -87,7 +87,7 @@ int HexDigit(uint8_t c) {
 void ReadDecimal(TextPosition& p) {
   TextPosition start = p;
   uint32_t v = 0;
-  while (IsDigit(Peek(p))) v = v * 10 + uint32_t(Peek(p++) - '0');
+  while (IsDigit(PeekText(p))) v = v * 10 + uint32_t(PeekText(p++) - '0');
   Push(Wrap(v), start);
 }
 
@@ -95,7 +95,7 @@ void ReadDecimal(TextPosition& p) {
 void ReadHex(TextPosition& p) {
   TextPosition start = p++;
   uint32_t v = 0;
-  for (int d; (d = HexDigit(Peek(p))) >= 0; p++) v = v << 4 | uint32_t(d);
+  for (int d; (d = HexDigit(PeekText(p))) >= 0; p++) v = v << 4 | uint32_t(d);
   Push(Wrap(v), start);
 }
 
@@ -103,8 +103,8 @@ void ReadHex(TextPosition& p) {
 void ReadString(TextPosition& p) {
   TextPosition start = p++;
   TextPosition text = p;
-  while (Peek(p) != '"') {
-    if (Peek(p) == 0) {
+  while (PeekText(p) != '"') {
+    if (PeekText(p) == 0) {
       Fault(p);
       return;
     }
@@ -116,15 +116,15 @@ void ReadString(TextPosition& p) {
 
 // 'c': the character sign-extended; anything else is a fault at the apostrophe.
 void ReadCharacter(TextPosition& p) {
-  if (Peek(p + 1) == 0 || Peek(p + 2) == 0) {
-    Fault(Peek(p + 1) == 0 ? p + 1 : p + 2);
+  if (PeekText(p + 1) == 0 || PeekText(p + 2) == 0) {
+    Fault(PeekText(p + 1) == 0 ? p + 1 : p + 2);
     return;
   }
-  if (Peek(p + 2) != '\'') {
+  if (PeekText(p + 2) != '\'') {
     Fault(p);
     return;
   }
-  Push(SignExtend(Peek(p + 1)), p);
+  Push(SignExtend(PeekText(p + 1)), p);
   p += 3;
 }
 
@@ -133,7 +133,7 @@ void ReadParenthesised(TextPosition& p, Scope scope) {
   int depth = OperandDepth;
   p++;
   EvalExpression(p, scope, 0);
-  if (Peek(p) != ')') {
+  if (PeekText(p) != ')') {
     Fault(p);
     StepOne(p);
     return;
@@ -146,7 +146,7 @@ void ReadOperand(TextPosition& p, Scope scope);
 
 // -x, +x (absolute value), ~x: one primary operand, which may itself be prefixed.
 void ReadPrefixed(TextPosition& p, Scope scope) {
-  uint8_t op = Peek(p);
+  uint8_t op = PeekText(p);
   int depth = OperandDepth;
   p++;
   EvalExpression(p, scope, 5);
@@ -179,7 +179,7 @@ void ReadName(TextPosition& p, Scope scope) {
   }
   TextPosition name = p;
   p += TextPosition(VariableTable[slot].NameLength);
-  if (Peek(p) == '[') {
+  if (PeekText(p) == '[') {
     ReadIndexed(p, scope, name, slot);
   } else {
     Push(VariableTable[slot].value, name);
@@ -188,7 +188,7 @@ void ReadName(TextPosition& p, Scope scope) {
 
 // One operand by its first character; it pushes one Value or records a fault.
 void ReadOperand(TextPosition& p, Scope scope) {
-  uint8_t c = Peek(p);
+  uint8_t c = PeekText(p);
   if (IsDigit(c)) {
     ReadDecimal(p);
   } else if (c == '$') {
@@ -216,12 +216,12 @@ bool EvalExpression(TextPosition& p, Scope scope, int minLevel) {
   NestingLevel level(p);
   if (!level.Entered()) return true;
   SkipBlanks(p);
-  if (Peek(p) == ';' || Peek(p) == ')') return HasError();
+  if (PeekText(p) == ';' || PeekText(p) == ')') return HasError();
   if (HasError()) return true;
   const int entryDepth = OperandDepth;
   ReadOperand(p, scope);
   SkipBlanks(p);
-  while (Peek(p) != ';' && Peek(p) != ')' && !HasError()) {
+  while (PeekText(p) != ';' && PeekText(p) != ')' && !HasError()) {
     Operator op = Classify(p);
     if (op.op == Op::None) {
       Fault(p);
@@ -237,7 +237,7 @@ bool EvalExpression(TextPosition& p, Scope scope, int minLevel) {
       // that expects that character cannot take the fault for its own stop.
       if (!HasError()) {
         Fault(p);
-      } else if (StoppedAt(p) && (Peek(p) == ',' || Peek(p) == ']') && OperandDepth > entryDepth) {
+      } else if (StoppedAt(p) && (PeekText(p) == ',' || PeekText(p) == ']') && OperandDepth > entryDepth) {
         OperandDepth--;
       }
       break;
@@ -254,7 +254,7 @@ bool EvalIndex(TextPosition& p, Scope scope, Value& index) {
   int depth = OperandDepth;
   p++;
   EvalExpression(p, scope, 0);
-  if (Peek(p) != ']') {
+  if (PeekText(p) != ']') {
     Fault(p);  // the index Value, if any, stays on the stack as the operand
     StepOne(p);
     return false;
@@ -271,7 +271,7 @@ bool EvalIndex(TextPosition& p, Scope scope, Value& index) {
 }
 
 bool IndexedTarget(TextPosition name, Value base, Value index, uint32_t& address, uint32_t& width) {
-  width = Peek(name) == '_' ? 1 : 4;
+  width = PeekText(name) == '_' ? 1 : 4;
   address = Bits(width == 1 ? Add(base, index) : Add(base, Mul(index, 4)));
   if (InScriptMemory(address, width)) return true;
   Fault(name);

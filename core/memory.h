@@ -25,13 +25,25 @@ inline constexpr uint32_t kArrayBase = 0x4000;     // ArrayMemory: 4096 Values f
 inline constexpr uint32_t kArraySize = 16384;
 inline constexpr uint32_t kMemorySize = kArrayBase + kArraySize;
 
+// Zero bytes after the memory that no script can write. A cursor steps only
+// over bytes it has seen to be other than NUL, or jumps over a name whose
+// bytes it has compared with a declared name (at most kSourceSize long), from
+// a name character inside the memory; so every position a cursor reaches,
+// and every byte read a few past it, lies in the memory or in this guard.
+inline constexpr uint32_t kGuardSize = kSourceSize + 16;
+
 // The longest text that fits in SourceBuffer together with its ending NUL.
 inline constexpr uint32_t kMaxSourceLength = kSourceSize - 1;
 
-extern uint8_t Memory[kMemorySize];
+extern uint8_t Memory[kMemorySize + kGuardSize];
 
 // The byte at a text position; every position past the memory reads as NUL.
 inline uint8_t Peek(TextPosition p) { return p < kMemorySize ? Memory[p] : 0; }
+
+// The byte at a cursor of the interpreter, read without a check (see
+// kGuardSize): the scanning, the evaluator and the executor read the text
+// through this.
+inline uint8_t PeekText(TextPosition p) { return Memory[p]; }
 
 // The end of the script area that holds [address, address + width), or 0 when
 // those bytes do not lie inside one of SourceBuffer, InputLine, ArrayMemory.

@@ -10,16 +10,16 @@ namespace vorla {
 
 // Whether the first `length` characters at `name` stand at p.
 static bool NamePresent(TextPosition p, TextPosition name, int32_t length) {
-  if (Peek(p) != Peek(name)) return false;
+  if (PeekText(p) != PeekText(name)) return false;
   for (int32_t i = 1; i < length; i++) {
-    if (Peek(p + TextPosition(i)) != Peek(name + TextPosition(i))) return false;
+    if (PeekText(p + TextPosition(i)) != PeekText(name + TextPosition(i))) return false;
   }
   return true;
 }
 
 static bool VariableAt(TextPosition p, const Variable& v) {
   if (!NamePresent(p, v.Name, v.NameLength)) return false;
-  uint8_t next = Peek(p + TextPosition(v.NameLength));
+  uint8_t next = PeekText(p + TextPosition(v.NameLength));
   return !IsNameChar(next) && next != '(';
 }
 

@@ -8,11 +8,11 @@ namespace vorla {
 
 void SkipBlanksAndComments(TextPosition& p) {
   for (;;) {
-    uint8_t c = Peek(p);
+    uint8_t c = PeekText(p);
     if (IsBlank(c)) {
       p++;
     } else if (c == '#') {
-      while (Peek(p) != 13 && Peek(p) != 0) p++;
+      while (PeekText(p) != 13 && PeekText(p) != 0) p++;
     } else {
       return;
     }
@@ -21,14 +21,14 @@ void SkipBlanksAndComments(TextPosition& p) {
 
 bool MatchKeyword(TextPosition p, std::string_view literal) {
   for (size_t i = 1; i < literal.size(); i++) {
-    if (Peek(p + TextPosition(i)) != uint8_t(literal[i])) return false;  // a NUL differs too
+    if (PeekText(p + TextPosition(i)) != uint8_t(literal[i])) return false;  // a NUL differs too
   }
   return true;
 }
 
 bool MatchKeywordAndBlank(TextPosition p, std::string_view literal) {
-  return Peek(p) == uint8_t(literal[0]) && MatchKeyword(p, literal) &&
-         IsBlank(Peek(p + TextPosition(literal.size())));
+  return PeekText(p) == uint8_t(literal[0]) && MatchKeyword(p, literal) &&
+         IsBlank(PeekText(p + TextPosition(literal.size())));
 }
 
 // A block is walked brace by brace; a double quote jumps to just past the next
@@ -37,7 +37,7 @@ bool MatchKeywordAndBlank(TextPosition p, std::string_view literal) {
 static bool SkipBlock(TextPosition& p) {
   int depth = 0;
   for (;;) {
-    uint8_t c = Peek(p);
+    uint8_t c = PeekText(p);
     if (c == 0) return false;
     p++;
     if (c == '{') {
@@ -45,14 +45,14 @@ static bool SkipBlock(TextPosition& p) {
     } else if (c == '}') {
       if (--depth == 0) return true;
     } else if (c == '"') {
-      while (Peek(p) != '"') {
-        if (Peek(p) == 0) return false;
+      while (PeekText(p) != '"') {
+        if (PeekText(p) == 0) return false;
         p++;
       }
       p++;
     } else if (c == '\'') {
       for (int i = 0; i < 2; i++) {
-        if (Peek(p) == 0) return false;
+        if (PeekText(p) == 0) return false;
         p++;
       }
     }
@@ -61,9 +61,9 @@ static bool SkipBlock(TextPosition& p) {
 
 static bool WalkStatement(TextPosition& p) {
   SkipBlanks(p);
-  if (Peek(p) == '{') return SkipBlock(p);
+  if (PeekText(p) == '{') return SkipBlock(p);
   for (;;) {
-    uint8_t c = Peek(p);
+    uint8_t c = PeekText(p);
     if (c == 0) return false;
     p++;
     if (c == ';') return true;
@@ -87,7 +87,7 @@ bool SkipStatement(TextPosition& p) {
 static bool WalkToCloseParen(TextPosition& p) {
   int depth = 1;
   for (;;) {
-    uint8_t c = Peek(p);
+    uint8_t c = PeekText(p);
     if (c == 0) return false;
     p++;
     if (c == '(') {

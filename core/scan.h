@@ -27,7 +27,7 @@ inline bool IsBlank(uint8_t c) { return c >= 1 && c <= 32; }
 // stand on a character that is neither, and return at once.
 void SkipBlanksAndComments(TextPosition& p);
 inline void SkipBlanks(TextPosition& p) {
-  uint8_t c = Peek(p);
+  uint8_t c = PeekText(p);
   if (c <= 32 || c == '#') SkipBlanksAndComments(p);
 }
 
@@ -48,7 +48,7 @@ bool SkipToCloseParen(TextPosition& p);
 
 // Moves one character on, but never past the NUL.
 inline void StepOne(TextPosition& p) {
-  if (Peek(p) != 0) p++;
+  if (PeekText(p) != 0) p++;
 }
 
 }  // namespace vorla

@@ -8,7 +8,7 @@
 
 namespace vorla {
 
-uint8_t Memory[kMemorySize];
+uint8_t Memory[kMemorySize + kGuardSize];
 TextPosition SourceStart = kSourceBase;
 uint32_t SourceLength = 0;
 Variable VariableTable[kMaxVariables];
