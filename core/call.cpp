@@ -91,7 +91,8 @@ bool CallScriptRoutine(TextPosition name, TextPosition& p, Scope scope, const Ro
       Fault(name);
       return false;
     }
-    VariableTable[base] = {ReturnName, 6, 0};
+    NameSlot(base, ReturnName, 6);
+    VariableTable[base].value = 0;
     VariableCount = base + 1;
   }
   TextPosition body;

@@ -31,9 +31,7 @@ int32_t DeclareVariables(TextPosition& p, bool allowDuplicates) {
       return count;
     }
     int32_t length = NameLengthAt(p);
-    Variable& slot = VariableTable[VariableCount++];  // its Value is kept as it was
-    slot.Name = p;
-    slot.NameLength = length;
+    NameSlot(VariableCount++, p, length);  // its Value is kept as it was
     count++;
     p += TextPosition(length);
     SkipBlanks(p);
@@ -56,7 +54,7 @@ void DeclareGlobals(TextPosition& p) {
     p += 4;
     if (DeclareVariables(p, false) <= 0 || HasError()) break;
   }
-  GlobalCount = VariableCount;
+  SetGlobalCount(VariableCount);
 }
 
 // func name(params) body  |  proc name(params) body

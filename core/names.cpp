@@ -25,9 +25,7 @@ static bool VariableAt(TextPosition p, const Variable& v) {
 
 // The frame's slots from Top (or VariableCount) down to ScopeBase, newest
 // first; then the globals below the frame.
-int FindVariable(TextPosition p, Scope scope) {
-  int top = std::min(scope.Top, VariableCount);
-  int base = std::max(scope.ScopeBase, 0);
+[[gnu::noinline]] static int SearchVariable(TextPosition p, int top, int base) {
   for (int i = top - 1; i >= base; i--) {
     if (VariableAt(p, VariableTable[i])) return i;
   }
@@ -37,16 +35,34 @@ int FindVariable(TextPosition p, Scope scope) {
   return -1;
 }
 
+// The answer depends on the text, the names of the slots below `top`,
+// GlobalCount and the bounds; it is remembered per text position with the
+// bounds and SlotNamesVersion, which changes with any of those names.
+int FindVariable(TextPosition p, Scope scope) {
+  int top = std::min(scope.Top, VariableCount);
+  int base = std::clamp(scope.ScopeBase, 0, kMaxVariables);
+  uint32_t bounds = uint32_t(std::max(top, 0)) << 8 | uint32_t(base);
+  uint32_t slot;
+  if (RecallAnswer(TextAnswer::VariableSlot, p, SlotNamesVersion, slot, bounds)) return int(slot);
+  slot = uint32_t(SearchVariable(p, top, base));
+  RememberAnswer(TextAnswer::VariableSlot, p, SlotNamesVersion, slot, bounds);
+  return int(slot);
+}
+
+[[gnu::noinline]] static int SearchRoutine(TextPosition p) {
+  for (int row = 0; row < RoutineCount; row++) {
+    if (NamePresent(p, RoutineTable[row].Name, RoutineTable[row].NameLength)) return row;
+  }
+  return -1;
+}
+
 // The answer at a text position holds while no row is added or removed.
 int FindRoutine(TextPosition p) {
-  uint32_t known;
-  if (RecallAnswer(TextAnswer::RoutineRow, p, uint32_t(RoutineCount), known)) return int(known);
-  int found = -1;
-  for (int row = 0; row < RoutineCount && found < 0; row++) {
-    if (NamePresent(p, RoutineTable[row].Name, RoutineTable[row].NameLength)) found = row;
-  }
-  RememberAnswer(TextAnswer::RoutineRow, p, uint32_t(RoutineCount), uint32_t(found));
-  return found;
+  uint32_t row;
+  if (RecallAnswer(TextAnswer::RoutineRow, p, uint32_t(RoutineCount), row)) return int(row);
+  row = uint32_t(SearchRoutine(p));
+  RememberAnswer(TextAnswer::RoutineRow, p, uint32_t(RoutineCount), row);
+  return int(row);
 }
 
 }  // namespace vorla

@@ -27,6 +27,7 @@ int32_t FaultCallDepth = 0;
 int32_t NestingDepth = 0;
 int64_t StepBudget = -1;
 Console* ActiveConsole = nullptr;
+uint32_t SlotNamesVersion = 0;
 TextPosition ReturnName = 0;
 TextPosition MainName = 0;
 
@@ -46,16 +47,20 @@ TextPosition StoreConstant(const char* text) {
 }
 
 void SetVariable(int slot, TextPosition name, int32_t length, Value v) {
-  VariableTable[slot].Name = name;
-  VariableTable[slot].NameLength = length;
+  NameSlot(slot, name, length);
   VariableTable[slot].value = v;
 }
 
 }  // namespace
 
+// A version that comes round again could make an old answer look current.
+void SlotNamesChanged() {
+  if (++SlotNamesVersion == 0) ForgetTextAnswers();
+}
+
 void ResetProgramState(Console* console) {
   std::memset(Memory, 0, sizeof Memory);
-  ForgetTextAnswersOnLoad();
+  ForgetTextAnswers();
   std::memset(VariableTable, 0, sizeof VariableTable);
   std::memset(RoutineTable, 0, sizeof RoutineTable);
   std::memset(OperandStack, 0, sizeof OperandStack);

@@ -73,6 +73,7 @@ extern int32_t FaultCallDepth;                   // CallDepth when ErrorPosition
 extern int32_t NestingDepth;                     // bodies and expressions now running
 extern int64_t StepBudget;                       // statements left before a stop; < 0: no limit
 extern Console* ActiveConsole;                   // where output goes and keys come from
+extern uint32_t SlotNamesVersion;                // changes when a slot gets another name or GlobalCount changes
 
 // Predefined variable slots and constant names.
 inline constexpr int kArraySlot = 0;
@@ -84,6 +85,22 @@ extern TextPosition ReturnName;                  // "return", the result variabl
 extern TextPosition MainName;                    // "main", the routine a run starts with
 
 inline Value& Modulo() { return VariableTable[kModuloSlot].value; }
+
+// Every change of a slot's name or of GlobalCount goes through these, so that
+// remembered variable lookups (see names.cpp) can tell they still hold.
+void SlotNamesChanged();
+inline void NameSlot(int32_t slot, TextPosition name, int32_t length) {
+  Variable& v = VariableTable[slot];
+  if (v.Name == name && v.NameLength == length) return;
+  v.Name = name;
+  v.NameLength = length;
+  SlotNamesChanged();
+}
+inline void SetGlobalCount(int32_t count) {
+  if (GlobalCount == count) return;
+  GlobalCount = count;
+  SlotNamesChanged();
+}
 
 // Back to the state of a fresh process: memory zeroed, built-in rows filled.
 void ResetProgramState(Console* console);

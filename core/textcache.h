@@ -1,7 +1,9 @@
 // Text answers: where a statement, a block or a parenthesised list ends and
-// which routine row a name means, remembered per SourceBuffer offset. They are
-// pure functions of the text (and of RoutineCount), so every store that reaches
-// SourceBuffer forgets them all; positions elsewhere are never remembered.
+// which routine row or variable slot a name means, remembered per SourceBuffer
+// offset. They are functions of the text and of keys the caller gives (the
+// routine count; the frame bounds and SlotNamesVersion), so every store that
+// reaches SourceBuffer forgets them all; positions elsewhere are never
+// remembered.
 #pragma once
 #include <cstdint>
 
@@ -9,27 +11,41 @@
 
 namespace vorla {
 
-enum class TextAnswer : int { StatementEnd, CloseParenEnd, RoutineRow, Count };
+enum class TextAnswer : int { StatementEnd, CloseParenEnd, RoutineRow, VariableSlot, Count };
 
-// Forgets every answer: a new text was loaded.
-void ForgetTextAnswersOnLoad();
-
-// Forgets every answer and remembers that the loaded text was written.
-void ForgetTextAnswersOnStore();
+// Forgets every answer: a text was loaded or written, or a key came round.
+void ForgetTextAnswers();
 
 // A script's store at `address`, which lies inside one script area: forgets
 // every answer when that area is SourceBuffer.
 inline void NoteStore(uint32_t address) {
-  if (address - kSourceBase < kSourceSize) ForgetTextAnswersOnStore();
+  if (address - kSourceBase < kSourceSize) ForgetTextAnswers();
 }
 
-// Whether a script has stored into SourceBuffer since the text was loaded.
-extern bool SourceWritten;
-inline bool TextWritten() { return SourceWritten; }
+// One remembered answer; it holds while its generation is the current one
+// and its key equals the one asked with.
+struct TextAnswerEntry {
+  uint32_t generation;  // 0: never remembered
+  uint32_t key;
+  uint32_t extraKey;
+  uint32_t answer;
+};
+extern TextAnswerEntry TextAnswers[int(TextAnswer::Count)][kSourceSize];
+extern uint32_t TextAnswerGeneration;
 
-// The answer remembered for `which` at p (with `key` equal to the one it was
-// remembered with), or false.
-bool RecallAnswer(TextAnswer which, TextPosition p, uint32_t key, uint32_t& answer);
-void RememberAnswer(TextAnswer which, TextPosition p, uint32_t key, uint32_t answer);
+// The answer remembered for `which` at p with the same keys, or false.
+inline bool RecallAnswer(TextAnswer which, TextPosition p, uint32_t key, uint32_t& answer, uint32_t extraKey = 0) {
+  uint32_t offset = p - kSourceBase;
+  if (offset >= kSourceSize) return false;
+  const TextAnswerEntry& e = TextAnswers[int(which)][offset];
+  if (e.generation != TextAnswerGeneration || e.key != key || e.extraKey != extraKey) return false;
+  answer = e.answer;
+  return true;
+}
+
+inline void RememberAnswer(TextAnswer which, TextPosition p, uint32_t key, uint32_t answer, uint32_t extraKey = 0) {
+  uint32_t offset = p - kSourceBase;
+  if (offset < kSourceSize) TextAnswers[int(which)][offset] = {TextAnswerGeneration, key, extraKey, answer};
+}
 
 }  // namespace vorla

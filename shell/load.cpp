@@ -25,7 +25,7 @@ bool Store(uint8_t byte, int previous) {
 }  // namespace
 
 bool LoadText(std::string_view text) {
-  ForgetTextAnswersOnLoad();
+  ForgetTextAnswers();
   SourceStart = kSourceBase;
   SourceLength = 0;
   int previous = -1;

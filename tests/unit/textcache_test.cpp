@@ -1,7 +1,8 @@
-// The remembered text answers stay invisible to scripts that write into their
-// own text: every script here rewrites the text of a construct it runs again
-// (the end of a skipped statement or block, the close of a `for` header, a
-// called name, a declared name) and must see the new text on the next pass.
+// The remembered text answers stay invisible to scripts: most scripts here
+// rewrite the text of a construct they run again (the end of a skipped
+// statement or block, the close of a `for` header, a called name, a declared
+// name) and must see the new text on the next pass; one looks a name up at
+// the same place while the slots below it hold other names.
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -135,6 +136,19 @@ TEST_F(TextCacheTest, WordStoresIntoTheTextAreSeen) {
       {{"(\"A\");", 5}});
   EXPECT_EQ(Run(script), RunOutcome::Finished);
   EXPECT_EQ(Out(), "B012");
+}
+
+// Arguments see every live variable, so the `x` in show's text means a slot
+// of whichever routine called show: a's first parameter, then b's second, at
+// the same frame bounds. The remembered slot must follow the slots' names.
+TEST_F(TextCacheTest, NameLookupFollowsTheSlotsNames) {
+  EXPECT_EQ(Run("func id(k) return = k;\r"
+                "proc show() PrnDec_(id(x));\r"
+                "proc a(x, y) show();\r"
+                "proc b(y, x) show();\r"
+                "proc main() { a(1, 2); b(3, 4); a(5, 6); }\r"),
+            RunOutcome::Finished);
+  EXPECT_EQ(Out(), "145");
 }
 
 }  // namespace
