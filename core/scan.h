@@ -24,11 +24,18 @@ inline bool IsNameChar(uint8_t c) { return kNameChars[c]; }
 inline bool IsBlank(uint8_t c) { return c >= 1 && c <= 32; }
 
 // Moves over blanks and '#' comments (a comment runs to its CR). Most calls
-// stand on a character that is neither, and return at once.
+// stand on a character that is neither, or on one space before one, and are
+// done at once.
 void SkipBlanksAndComments(TextPosition& p);
+inline bool EndsBlanks(uint8_t c) { return c > 32 && c != '#'; }
 inline void SkipBlanks(TextPosition& p) {
   uint8_t c = PeekText(p);
-  if (c <= 32 || c == '#') SkipBlanksAndComments(p);
+  if (EndsBlanks(c)) return;
+  if (c == ' ' && EndsBlanks(PeekText(p + 1))) {
+    p++;
+    return;
+  }
+  SkipBlanksAndComments(p);
 }
 
 // Whether the text at p spells the whole literal; the caller has already seen
