@@ -116,6 +116,7 @@ struct InputRun {
   bool loaded = false;   // false: the script did not fit (as "file too large")
   RunOutcome outcome = RunOutcome::Finished;
   std::string output;    // the first kOutputCap bytes
+  bool wholeOutput = true;  // false: more was written than the console kept
 };
 
 // Loads and runs one fuzz input with the step budget, interactive (so every
@@ -132,13 +133,14 @@ inline InputRun RunInput(const uint8_t* data, size_t size, LargeStack& stack, in
   auto body = [&run] { run.outcome = RunProgram(); };
   stack.Run(body);
   run.output = console.Output();
+  run.wholeOutput = console.OutputSize() == run.output.size();
   ActiveConsole = nullptr;
   return run;
 }
 
 // Whether a run ended in one of the defined outcomes with the interpreter's
 // tables back in shape: no nesting or call left open, the counts within their
-// tables, and the output ending as the outcome says.
+// tables, and the output (when all of it was kept) ending as the outcome says.
 inline bool RunEndedInShape(const InputRun& run) {
   bool ok = NestingDepth == 0 && CallDepth == 0 && OperandDepth >= 0 && OperandDepth <= kMaxOperands &&
             VariableCount >= 0 && VariableCount <= kMaxVariables && RoutineCount <= kMaxRoutines &&
@@ -146,8 +148,10 @@ inline bool RunEndedInShape(const InputRun& run) {
   switch (run.outcome) {
     case RunOutcome::Finished: return ok && ErrorPosition == kNoError;
     case RunOutcome::Stopped: return ok && ErrorPosition == StopRequested;
-    case RunOutcome::MissingMain: return ok && run.output.ends_with("\nmain() ?");
-    case RunOutcome::Error: return ok && run.output.find("\nerr at ") != std::string::npos;
+    case RunOutcome::MissingMain: return ok && (!run.wholeOutput || run.output.ends_with("\nmain() ?"));
+    case RunOutcome::Error:
+      return ok && ErrorPosition != kNoError && ErrorPosition != StopRequested &&
+             (!run.wholeOutput || run.output.find("\nerr at ") != std::string::npos);
   }
   return false;
 }
