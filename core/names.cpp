@@ -25,7 +25,9 @@ static bool VariableAt(TextPosition p, const Variable& v) {
 
 // The frame's slots from Top (or VariableCount) down to ScopeBase, newest
 // first; then the globals below the frame.
-[[gnu::noinline]] static int SearchVariable(TextPosition p, int top, int base) {
+static int SearchSlots(TextPosition p, Scope scope) {
+  int top = std::min(scope.Top, VariableCount);
+  int base = std::max(scope.ScopeBase, 0);
   for (int i = top - 1; i >= base; i--) {
     if (VariableAt(p, VariableTable[i])) return i;
   }
@@ -35,18 +37,13 @@ static bool VariableAt(TextPosition p, const Variable& v) {
   return -1;
 }
 
-// The answer depends on the text, the names of the slots below `top`,
-// GlobalCount and the bounds; it is remembered per text position with the
-// bounds and SlotNamesVersion, which changes with any of those names.
-int FindVariable(TextPosition p, Scope scope) {
-  int top = std::min(scope.Top, VariableCount);
-  int base = std::clamp(scope.ScopeBase, 0, kMaxVariables);
-  uint32_t bounds = uint32_t(std::max(top, 0)) << 8 | uint32_t(base);
-  uint32_t slot;
-  if (RecallAnswer(TextAnswer::VariableSlot, p, SlotNamesVersion, slot, bounds)) return int(slot);
-  slot = uint32_t(SearchVariable(p, top, base));
-  RememberAnswer(TextAnswer::VariableSlot, p, SlotNamesVersion, slot, bounds);
-  return int(slot);
+int SearchVariable(TextPosition p, Scope scope) {
+  int slot = SearchSlots(p, scope);
+  uint32_t offset = p - kSourceBase;
+  if (offset < kSourceSize) {
+    VariableAnswers[offset] = {TextAnswerGeneration, SlotNamesVersion, scope.ScopeBase, scope.Top, VariableCount, slot};
+  }
+  return slot;
 }
 
 [[gnu::noinline]] static int SearchRoutine(TextPosition p) {

@@ -7,11 +7,13 @@
 namespace vorla {
 
 TextAnswerEntry TextAnswers[int(TextAnswer::Count)][kSourceSize];
+VariableAnswer VariableAnswers[kSourceSize];
 uint32_t TextAnswerGeneration = 1;
 
 void ForgetTextAnswers() {
   if (++TextAnswerGeneration == 0) {  // wrapped: no old entry may look current
     std::memset(TextAnswers, 0, sizeof TextAnswers);
+    std::memset(VariableAnswers, 0, sizeof VariableAnswers);
     TextAnswerGeneration = 1;
   }
 }

@@ -11,7 +11,7 @@
 
 namespace vorla {
 
-enum class TextAnswer : int { StatementEnd, CloseParenEnd, RoutineRow, VariableSlot, Count };
+enum class TextAnswer : int { StatementEnd, CloseParenEnd, RoutineRow, Count };
 
 // Forgets every answer: a text was loaded or written, or a key came round.
 void ForgetTextAnswers();
@@ -27,25 +27,36 @@ inline void NoteStore(uint32_t address) {
 struct TextAnswerEntry {
   uint32_t generation;  // 0: never remembered
   uint32_t key;
-  uint32_t extraKey;
   uint32_t answer;
 };
 extern TextAnswerEntry TextAnswers[int(TextAnswer::Count)][kSourceSize];
 extern uint32_t TextAnswerGeneration;
 
-// The answer remembered for `which` at p with the same keys, or false.
-inline bool RecallAnswer(TextAnswer which, TextPosition p, uint32_t key, uint32_t& answer, uint32_t extraKey = 0) {
+// The answer remembered for `which` at p with the same key, or false.
+inline bool RecallAnswer(TextAnswer which, TextPosition p, uint32_t key, uint32_t& answer) {
   uint32_t offset = p - kSourceBase;
   if (offset >= kSourceSize) return false;
   const TextAnswerEntry& e = TextAnswers[int(which)][offset];
-  if (e.generation != TextAnswerGeneration || e.key != key || e.extraKey != extraKey) return false;
+  if (e.generation != TextAnswerGeneration || e.key != key) return false;
   answer = e.answer;
   return true;
 }
 
-inline void RememberAnswer(TextAnswer which, TextPosition p, uint32_t key, uint32_t answer, uint32_t extraKey = 0) {
+inline void RememberAnswer(TextAnswer which, TextPosition p, uint32_t key, uint32_t answer) {
   uint32_t offset = p - kSourceBase;
-  if (offset < kSourceSize) TextAnswers[int(which)][offset] = {TextAnswerGeneration, key, extraKey, answer};
+  if (offset < kSourceSize) TextAnswers[int(which)][offset] = {TextAnswerGeneration, key, answer};
 }
+
+// A variable lookup remembered with everything its answer depends on besides
+// the text: the scope, VariableCount and SlotNamesVersion.
+struct VariableAnswer {
+  uint32_t generation;
+  uint32_t version;
+  int32_t scopeBase;
+  int32_t top;
+  int32_t count;
+  int32_t slot;
+};
+extern VariableAnswer VariableAnswers[kSourceSize];
 
 }  // namespace vorla
