@@ -3,6 +3,8 @@
 // output ends in the same keyboard poll as PrnStr_.
 #include "builtins/output.h"
 
+#include <cstring>
+
 #include "platform/console.h"
 
 namespace vorla {
@@ -28,25 +30,32 @@ void PrintHex(Value v, int digits) {
   PrnStr(Value(at));
 }
 
+// The first `byte` in [from, to), or `to`.
+uint32_t Find(uint8_t byte, uint32_t from, uint32_t to) {
+  const void* found = std::memchr(&Memory[from], byte, to - from);
+  return found != nullptr ? uint32_t(static_cast<const uint8_t*>(found) - Memory) : to;
+}
+
 }  // namespace
 
+// The text runs to its closing quote or the end of its area; each \n in it
+// goes out as CR LF, every other byte unchanged.
 void PrnStr(Value start) {
   uint32_t p = Bits(start);
   uint32_t end = AreaEnd(p, 1);
   if (end != 0) {
-    uint32_t run = p;  // bytes from here to p go out unchanged
-    while (p < end && Memory[p] != kQuote) {
-      if (Memory[p] == '\\' && p + 1 < end && Memory[p + 1] == 'n') {
-        Write(&Memory[run], p - run);
+    const uint32_t stop = Find(kQuote, p, end);
+    uint32_t run = p;  // bytes from here on go out unchanged
+    for (uint32_t b; (b = Find('\\', p, stop)) < stop;) {
+      p = b + 1;
+      if (p < stop && Memory[p] == 'n') {
+        Write(&Memory[run], b - run);
         static constexpr uint8_t kLineBreak[] = {13, 10};
         Write(kLineBreak, 2);
-        p += 2;
-        run = p;
-      } else {
-        p++;
+        run = ++p;
       }
     }
-    Write(&Memory[run], p - run);
+    Write(&Memory[run], stop - run);
   }
   ActiveConsole->EndOfOutput();
   KeyboardPoll();
