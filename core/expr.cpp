@@ -7,6 +7,7 @@
 #include "core/call.h"
 #include "core/names.h"
 #include "core/scan.h"
+#include "core/textcache.h"
 
 namespace vorla {
 
@@ -208,11 +209,90 @@ void ReadOperand(TextPosition& p, Scope scope) {
   }
 }
 
+// Reads one operand of a shape from the text at p: a decimal number, a
+// character or a name with neither '[' nor '(' after it.
+bool ReadShapeOperand(TextPosition& p, ShapeOperand& operand) {
+  operand.at = p;
+  uint8_t c = PeekText(p);
+  if (IsDigit(c)) {
+    uint32_t v = 0;
+    while (IsDigit(PeekText(p))) v = v * 10 + uint32_t(PeekText(p++) - '0');
+    operand = {true, Wrap(v), operand.at, 0};
+  } else if (c == '\'' && PeekText(p + 1) != 0 && PeekText(p + 2) == '\'') {
+    operand = {true, SignExtend(PeekText(p + 1)), operand.at, 0};
+    p += 3;
+  } else if (IsNameChar(c)) {
+    int32_t n = 0;
+    while (IsNameChar(PeekText(p + TextPosition(n)))) n++;
+    p += TextPosition(n);
+    if (PeekText(p) == '[' || PeekText(p) == '(') return false;
+    operand = {false, 0, operand.at, n};
+  } else {
+    return false;
+  }
+  SkipBlanks(p);
+  return true;
+}
+
+// The shape of the expression at p, found from the text alone.
+ExpressionShape FindShape(TextPosition p) {
+  ExpressionShape shape{};
+  shape.generation = TextAnswerGeneration;
+  SkipBlanks(p);
+  if (!ReadShapeOperand(p, shape.left)) return shape;
+  if (PeekText(p) != ';' && PeekText(p) != ')') {
+    Operator op = Classify(p);
+    if (op.op == Op::None) return shape;
+    p += TextPosition(op.length);
+    SkipBlanks(p);
+    if (!ReadShapeOperand(p, shape.right) || (PeekText(p) != ';' && PeekText(p) != ')')) return shape;
+    shape.op = uint8_t(op.op);
+    shape.operands = 2;
+  } else {
+    shape.operands = 1;
+  }
+  shape.end = p;
+  return shape;
+}
+
+// An operand's Value as the evaluator would read it; false when its name
+// means no variable of that length here.
+bool ShapeOperandValue(const ShapeOperand& operand, Scope scope, Value& v) {
+  if (operand.constant) {
+    v = operand.value;
+    return true;
+  }
+  int slot = FindVariable(operand.at, scope);
+  if (slot < 0 || VariableTable[slot].NameLength != operand.nameLength) return false;
+  v = VariableTable[slot].value;
+  return true;
+}
+
+// A whole expression read from its remembered shape, with the Values, the
+// cursor and any "Divided by 0" the full evaluation would give; false (with
+// nothing done) when the expression has no shape or the full evaluation
+// could end otherwise (a nesting or operand limit, a pending fault).
+bool EvalShape(TextPosition& p, Scope scope) {
+  uint32_t offset = p - kSourceBase;
+  if (offset >= kSourceSize || NestingDepth + 2 > kMaxNesting || OperandDepth + 2 > kMaxOperands || HasError()) {
+    return false;
+  }
+  ExpressionShape& shape = ExpressionShapes[offset];
+  if (shape.generation != TextAnswerGeneration) shape = FindShape(p);
+  Value l, r = 0;
+  if (shape.operands == 0 || !ShapeOperandValue(shape.left, scope, l)) return false;
+  if (shape.operands == 2 && !ShapeOperandValue(shape.right, scope, r)) return false;
+  Push(shape.operands == 2 ? Apply(Op(shape.op), l, r) : l, shape.left.at);
+  p = shape.end;
+  return true;
+}
+
 }  // namespace
 
 // operand { operator operand } — operators at or below minLevel are left to
 // the caller; a fault stops every level at its next check.
 bool EvalExpression(TextPosition& p, Scope scope, int minLevel) {
+  if (minLevel == 0 && EvalShape(p, scope)) return HasError();
   NestingLevel level(p);
   if (!level.Entered()) return true;
   SkipBlanks(p);

@@ -8,12 +8,14 @@ namespace vorla {
 
 TextAnswerEntry TextAnswers[int(TextAnswer::Count)][kSourceSize];
 VariableAnswer VariableAnswers[kSourceSize];
+ExpressionShape ExpressionShapes[kSourceSize];
 uint32_t TextAnswerGeneration = 1;
 
 void ForgetTextAnswers() {
   if (++TextAnswerGeneration == 0) {  // wrapped: no old entry may look current
     std::memset(TextAnswers, 0, sizeof TextAnswers);
     std::memset(VariableAnswers, 0, sizeof VariableAnswers);
+    std::memset(ExpressionShapes, 0, sizeof ExpressionShapes);
     TextAnswerGeneration = 1;
   }
 }

@@ -59,4 +59,23 @@ struct VariableAnswer {
 };
 extern VariableAnswer VariableAnswers[kSourceSize];
 
+// The shape of a whole expression that is one operand, or two operands with
+// one operator between them, up to its ';' or ')'; each operand a constant
+// (a decimal number or a character) or a plain variable name (no index, no
+// call). The evaluator reads such an expression from its shape.
+struct ShapeOperand {
+  bool constant;
+  Value value;          // a constant's Value
+  TextPosition at;      // where the operand begins
+  int32_t nameLength;   // a name's length
+};
+struct ExpressionShape {
+  uint32_t generation;
+  uint8_t operands;     // 0: the expression has no such shape; 1 or 2
+  uint8_t op;           // the evaluator's operator code
+  ShapeOperand left, right;
+  TextPosition end;     // the ';' or ')' the expression stops at
+};
+extern ExpressionShape ExpressionShapes[kSourceSize];
+
 }  // namespace vorla

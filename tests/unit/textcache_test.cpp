@@ -1,8 +1,8 @@
 // The remembered text answers stay invisible to scripts: most scripts here
 // rewrite the text of a construct they run again (the end of a skipped
 // statement or block, the close of a `for` header, a called name, a declared
-// name) and must see the new text on the next pass; one looks a name up at
-// the same place while the slots below it hold other names.
+// name, an expression) and must see the new text on the next pass; one looks
+// a name up at the same place while the slots below it hold other names.
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -136,6 +136,26 @@ TEST_F(TextCacheTest, WordStoresIntoTheTextAreSeen) {
       {{"(\"A\");", 5}});
   EXPECT_EQ(Run(script), RunOutcome::Finished);
   EXPECT_EQ(Out(), "B012");
+}
+
+// An expression read again after its operator and then an operand were
+// rewritten: i + 5, then i - 5, then i - 7; and a character operand becomes
+// a variable's name.
+TEST_F(TextCacheTest, RewrittenExpressionIsReadAgain) {
+  std::string script = WithOffsets(
+      "var _p, i, x;\r"
+      "proc main() {\r"
+      "  _p = \"@\"; x = 9;\r"
+      "  for (i = 0; i < 3; i = i + 1) {\r"
+      "    PrnDec_(i + 5); PrnChar_(32); PrnDec_('y');\r"
+      "    if (i = 0) _p[$$$1] = 45;\r"
+      "    if (i = 1) { _p[$$$2] = 55; _p[$$$3] = 32; _p[$$$4] = 120; _p[$$$5] = 32; }\r"
+      "    PrnChar_(32);\r"
+      "  }\r"
+      "}\r",
+      {{"i + 5)", 2}, {"i + 5)", 4}, {"'y')", 0}, {"'y')", 1}, {"'y')", 2}});
+  EXPECT_EQ(Run(script), RunOutcome::Finished);
+  EXPECT_EQ(Out(), "5 121 -4 121 -5 9 ");
 }
 
 // Arguments see every live variable, so the `x` in show's text means a slot
