@@ -209,24 +209,29 @@ void ReadOperand(TextPosition& p, Scope scope) {
   }
 }
 
-// Reads one operand of a shape from the text at p: a decimal number, a
-// character or a name with neither '[' nor '(' after it.
+// Reads one operand of a shape from the text at p, and the blanks after it:
+// a decimal or hexadecimal number, a character, or a name with neither '['
+// nor '(' after it.
 bool ReadShapeOperand(TextPosition& p, ShapeOperand& operand) {
-  operand.at = p;
+  const TextPosition at = p;
   uint8_t c = PeekText(p);
   if (IsDigit(c)) {
     uint32_t v = 0;
     while (IsDigit(PeekText(p))) v = v * 10 + uint32_t(PeekText(p++) - '0');
-    operand = {true, Wrap(v), operand.at, 0};
+    operand = {true, Wrap(v), at, 0};
+  } else if (c == '$') {
+    uint32_t v = 0;
+    for (int d; (d = HexDigit(PeekText(++p))) >= 0;) v = v << 4 | uint32_t(d);
+    operand = {true, Wrap(v), at, 0};
   } else if (c == '\'' && PeekText(p + 1) != 0 && PeekText(p + 2) == '\'') {
-    operand = {true, SignExtend(PeekText(p + 1)), operand.at, 0};
+    operand = {true, SignExtend(PeekText(p + 1)), at, 0};
     p += 3;
   } else if (IsNameChar(c)) {
     int32_t n = 0;
     while (IsNameChar(PeekText(p + TextPosition(n)))) n++;
     p += TextPosition(n);
     if (PeekText(p) == '[' || PeekText(p) == '(') return false;
-    operand = {false, 0, operand.at, n};
+    operand = {false, 0, at, n};
   } else {
     return false;
   }
@@ -234,57 +239,125 @@ bool ReadShapeOperand(TextPosition& p, ShapeOperand& operand) {
   return true;
 }
 
-// The shape of the expression at p, found from the text alone.
+// The shape of the expression at p, found from the text alone. The order of
+// evaluation is the one the levels give: an operator is applied as soon as
+// the operator after its right operand binds no tighter.
 ExpressionShape FindShape(TextPosition p) {
   ExpressionShape shape{};
   shape.generation = TextAnswerGeneration;
+  Operator pending[kShapeOperands];
+  int npending = 0, n = 0, steps = 0;
   SkipBlanks(p);
-  if (!ReadShapeOperand(p, shape.left)) return shape;
-  if (PeekText(p) != ';' && PeekText(p) != ')') {
-    Operator op = Classify(p);
-    if (op.op == Op::None) return shape;
+  for (;;) {
+    if (n == kShapeOperands || !ReadShapeOperand(p, shape.operand[n])) return shape;
+    shape.program[steps++] = uint8_t(n++);
+    Operator op{Op::None, 0, 0};
+    bool end = PeekText(p) == ';' || PeekText(p) == ')';
+    if (!end) {
+      op = Classify(p);
+      if (op.op == Op::None) return shape;
+    }
+    while (npending > 0 && (end || pending[npending - 1].level >= op.level)) {
+      shape.program[steps++] = uint8_t(kShapeOperator | uint8_t(pending[--npending].op));
+    }
+    if (end) break;
+    pending[npending++] = op;
     p += TextPosition(op.length);
     SkipBlanks(p);
-    if (!ReadShapeOperand(p, shape.right) || (PeekText(p) != ';' && PeekText(p) != ')')) return shape;
-    shape.op = uint8_t(op.op);
-    shape.operands = 2;
-  } else {
-    shape.operands = 1;
   }
+  shape.operands = uint8_t(n);
+  shape.steps = uint8_t(steps);
   shape.end = p;
   return shape;
 }
 
+// The slot an operand's name means here; false when it means no variable of
+// that length.
+bool ShapeSlot(const ShapeOperand& operand, Scope scope, int& slot) {
+  slot = FindVariable(operand.at, scope);
+  return slot >= 0 && VariableTable[slot].NameLength == operand.nameLength;
+}
+
 // An operand's Value as the evaluator would read it; false when its name
-// means no variable of that length here.
-bool ShapeOperandValue(const ShapeOperand& operand, Scope scope, Value& v) {
+// means no variable of that length.
+bool ShapeValue(const ShapeOperand& operand, Scope scope, Value& v) {
   if (operand.constant) {
     v = operand.value;
     return true;
   }
-  int slot = FindVariable(operand.at, scope);
-  if (slot < 0 || VariableTable[slot].NameLength != operand.nameLength) return false;
+  int slot;
+  if (!ShapeSlot(operand, scope, slot)) return false;
   v = VariableTable[slot].value;
   return true;
 }
 
-// A whole expression read from its remembered shape, with the Values, the
-// cursor and any "Divided by 0" the full evaluation would give; false (with
-// nothing done) when the expression has no shape or the full evaluation
-// could end otherwise (a nesting or operand limit, a pending fault).
+// EvalShape for one operand, or two with one operator.
+bool EvalShortShape(TextPosition& p, Scope scope, const ExpressionShape& shape) {
+  Value l, r = 0;
+  if (!ShapeValue(shape.operand[0], scope, l)) return false;
+  if (shape.operands == 2) {
+    if (!ShapeValue(shape.operand[1], scope, r)) return false;
+    Op op = Op(shape.program[2] & ~kShapeOperator);
+    if ((op == Op::Div || op == Op::Rem) && r == 0) return false;
+    l = Apply(op, l, r);
+  }
+  Push(l, shape.operand[0].at);
+  p = shape.end;
+  return true;
+}
+
+// EvalShape for three operands or more, in the order of the program.
+[[gnu::noinline]] bool EvalLongShape(TextPosition& p, Scope scope, const ExpressionShape& shape) {
+  int slots[kShapeOperands];
+  for (int i = 0; i < shape.operands; i++) {
+    if (!shape.operand[i].constant && !ShapeSlot(shape.operand[i], scope, slots[i])) return false;
+  }
+  Value stack[kShapeOperands];
+  int depth = 0;
+  Value modulo = Modulo();
+  bool divided = false;
+  for (int s = 0; s < shape.steps; s++) {
+    uint8_t step = shape.program[s];
+    if (!(step & kShapeOperator)) {
+      const ShapeOperand& operand = shape.operand[step];
+      stack[depth++] = operand.constant                ? operand.value
+                       : slots[step] == kModuloSlot ? modulo
+                                                    : VariableTable[slots[step]].value;
+      continue;
+    }
+    Op op = Op(step & ~kShapeOperator);
+    Value r = stack[--depth];
+    Value& l = stack[depth - 1];
+    if (op == Op::Div || op == Op::Rem) {
+      if (r == 0) return false;
+      modulo = Remainder(l, r);
+      divided = true;
+      l = op == Op::Div ? Quotient(l, r) : modulo;
+    } else {
+      l = Apply(op, l, r);
+    }
+  }
+  if (divided) Modulo() = modulo;
+  Push(stack[0], shape.operand[0].at);
+  p = shape.end;
+  return true;
+}
+
+// A whole expression read from its remembered shape, with the Value, the
+// cursor and the Modulo_ the full evaluation would give; false (with nothing
+// done) when the expression has no shape or the full evaluation could do
+// anything else: a name that is no variable, a division by zero (its notice
+// and keyboard poll), a nesting or operand limit, a pending fault.
 bool EvalShape(TextPosition& p, Scope scope) {
   uint32_t offset = p - kSourceBase;
-  if (offset >= kSourceSize || NestingDepth + 2 > kMaxNesting || OperandDepth + 2 > kMaxOperands || HasError()) {
+  if (offset >= kSourceSize || NestingDepth + kShapeOperands > kMaxNesting ||
+      OperandDepth + kShapeOperands > kMaxOperands || HasError()) {
     return false;
   }
   ExpressionShape& shape = ExpressionShapes[offset];
   if (shape.generation != TextAnswerGeneration) shape = FindShape(p);
-  Value l, r = 0;
-  if (shape.operands == 0 || !ShapeOperandValue(shape.left, scope, l)) return false;
-  if (shape.operands == 2 && !ShapeOperandValue(shape.right, scope, r)) return false;
-  Push(shape.operands == 2 ? Apply(Op(shape.op), l, r) : l, shape.left.at);
-  p = shape.end;
-  return true;
+  if (shape.operands == 0) return false;
+  return shape.operands <= 2 ? EvalShortShape(p, scope, shape) : EvalLongShape(p, scope, shape);
 }
 
 }  // namespace

@@ -59,10 +59,11 @@ struct VariableAnswer {
 };
 extern VariableAnswer VariableAnswers[kSourceSize];
 
-// The shape of a whole expression that is one operand, or two operands with
-// one operator between them, up to its ';' or ')'; each operand a constant
-// (a decimal number or a character) or a plain variable name (no index, no
-// call). The evaluator reads such an expression from its shape.
+// The shape of a whole expression of at most kShapeOperands operands joined
+// by binary operators, up to its ';' or ')'; each operand a constant (a
+// decimal or hexadecimal number, a character) or a plain variable name (no
+// index, no call). The evaluator reads such an expression from its shape.
+inline constexpr int kShapeOperands = 6;
 struct ShapeOperand {
   bool constant;
   Value value;          // a constant's Value
@@ -71,11 +72,15 @@ struct ShapeOperand {
 };
 struct ExpressionShape {
   uint32_t generation;
-  uint8_t operands;     // 0: the expression has no such shape; 1 or 2
-  uint8_t op;           // the evaluator's operator code
-  ShapeOperand left, right;
+  uint8_t operands;     // 0: the expression has no such shape
+  uint8_t steps;
+  // The order of evaluation: an operand's index, or kShapeOperator plus the
+  // evaluator's operator code.
+  uint8_t program[2 * kShapeOperands - 1];
+  ShapeOperand operand[kShapeOperands];
   TextPosition end;     // the ';' or ')' the expression stops at
 };
+inline constexpr uint8_t kShapeOperator = 0x80;
 extern ExpressionShape ExpressionShapes[kSourceSize];
 
 }  // namespace vorla

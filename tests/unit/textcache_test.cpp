@@ -158,6 +158,27 @@ TEST_F(TextCacheTest, RewrittenExpressionIsReadAgain) {
   EXPECT_EQ(Out(), "5 121 -4 121 -5 9 ");
 }
 
+// Expressions read from their shapes apply operators in the order the levels
+// give, left to right within a level, and read Modulo_ where it stands: before
+// or after the '%' that sets it. A division by zero inside one still prints
+// its notice. Each expression runs twice, the second time from its shape.
+TEST_F(TextCacheTest, ShapesKeepTheOrderOfEvaluation) {
+  EXPECT_EQ(Run("var a, b, i;\r"
+                "proc main() {\r"
+                "  a = 17; b = 5; Modulo_ = 0;\r"
+                "  for (i = 0; i < 2; i = i + 1) {\r"
+                "    PrnDec_(Modulo_ + a % b * 10 + Modulo_); PrnChar_(32);\r"
+                "    PrnDec_(a - b - 3); PrnChar_(32);\r"
+                "    PrnDec_(2 + 3 * 4 - 6 / 2 + Modulo_); PrnChar_(32);\r"
+                "    PrnDec_(1 + 2 < 4 & 5 = 5 | 8); PrnChar_(32);\r"
+                "    PrnDec_(a + b / 0 * 2); PrnChar_(32);\r"
+                "    PrnDec_($10 * 'A' - $f); PrnChar_(47);\r"
+                "  }\r"
+                "}\r"),
+            RunOutcome::Finished);
+  EXPECT_EQ(Out(), "22 9 11 0  Divided by 0 17 1025/23 9 11 0  Divided by 0 17 1025/");  // PrnDec_ leaves its last digit in Modulo_
+}
+
 // Arguments see every live variable, so the `x` in show's text means a slot
 // of whichever routine called show: a's first parameter, then b's second, at
 // the same frame bounds. The remembered slot must follow the slots' names.
