@@ -252,7 +252,8 @@ ExpressionShape FindShape(TextPosition p) {
     if (n == kShapeOperands || !ReadShapeOperand(p, shape.operand[n])) return shape;
     shape.program[steps++] = uint8_t(n++);
     Operator op{Op::None, 0, 0};
-    bool end = PeekText(p) == ';' || PeekText(p) == ')';
+    uint8_t c = PeekText(p);
+    bool end = c == ';' || c == ')' || c == ']' || c == ',';
     if (!end) {
       op = Classify(p);
       if (op.op == Op::None) return shape;
@@ -276,6 +277,13 @@ ExpressionShape FindShape(TextPosition p) {
 bool ShapeSlot(const ShapeOperand& operand, Scope scope, int& slot) {
   slot = FindVariable(operand.at, scope);
   return slot >= 0 && VariableTable[slot].NameLength == operand.nameLength;
+}
+
+// The cursor goes to the shape's end; a ']' or ',' there is the evaluator's
+// own stop, recorded as the full evaluation records it.
+void EndShape(TextPosition& p, const ExpressionShape& shape) {
+  p = shape.end;
+  if (PeekText(p) == ']' || PeekText(p) == ',') Fault(p);
 }
 
 // An operand's Value as the evaluator would read it; false when its name
@@ -302,7 +310,7 @@ bool EvalShortShape(TextPosition& p, Scope scope, const ExpressionShape& shape) 
     l = Apply(op, l, r);
   }
   Push(l, shape.operand[0].at);
-  p = shape.end;
+  EndShape(p, shape);
   return true;
 }
 
@@ -339,7 +347,7 @@ bool EvalShortShape(TextPosition& p, Scope scope, const ExpressionShape& shape) 
   }
   if (divided) Modulo() = modulo;
   Push(stack[0], shape.operand[0].at);
-  p = shape.end;
+  EndShape(p, shape);
   return true;
 }
 

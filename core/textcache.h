@@ -60,7 +60,7 @@ struct VariableAnswer {
 extern VariableAnswer VariableAnswers[kSourceSize];
 
 // The shape of a whole expression of at most kShapeOperands operands joined
-// by binary operators, up to its ';' or ')'; each operand a constant (a
+// by binary operators, up to its ';', ')', ']' or ','; each operand a constant (a
 // decimal or hexadecimal number, a character) or a plain variable name (no
 // index, no call). The evaluator reads such an expression from its shape.
 inline constexpr int kShapeOperands = 6;
@@ -78,7 +78,7 @@ struct ExpressionShape {
   // evaluator's operator code.
   uint8_t program[2 * kShapeOperands - 1];
   ShapeOperand operand[kShapeOperands];
-  TextPosition end;     // the ';' or ')' the expression stops at
+  TextPosition end;     // the ';', ')', ']' or ',' the expression stops at
 };
 inline constexpr uint8_t kShapeOperator = 0x80;
 extern ExpressionShape ExpressionShapes[kSourceSize];

@@ -161,7 +161,8 @@ TEST_F(TextCacheTest, RewrittenExpressionIsReadAgain) {
 // Expressions read from their shapes apply operators in the order the levels
 // give, left to right within a level, and read Modulo_ where it stands: before
 // or after the '%' that sets it. A division by zero inside one still prints
-// its notice. Each expression runs twice, the second time from its shape.
+// its notice; indexes and arguments stop at their ']' and ','. Each
+// expression runs twice, the second time from its shape.
 TEST_F(TextCacheTest, ShapesKeepTheOrderOfEvaluation) {
   EXPECT_EQ(Run("var a, b, i;\r"
                 "proc main() {\r"
@@ -172,11 +173,13 @@ TEST_F(TextCacheTest, ShapesKeepTheOrderOfEvaluation) {
                 "    PrnDec_(2 + 3 * 4 - 6 / 2 + Modulo_); PrnChar_(32);\r"
                 "    PrnDec_(1 + 2 < 4 & 5 = 5 | 8); PrnChar_(32);\r"
                 "    PrnDec_(a + b / 0 * 2); PrnChar_(32);\r"
-                "    PrnDec_($10 * 'A' - $f); PrnChar_(47);\r"
+                "    PrnDec_($10 * 'A' - $f); PrnChar_(32);\r"
+                "    Array_[a - 16] = a * 3; PrnDec_(Array_[b - 4]); PrnDecF_(a - 13, b); PrnChar_(47);\r"
                 "  }\r"
                 "}\r"),
             RunOutcome::Finished);
-  EXPECT_EQ(Out(), "22 9 11 0  Divided by 0 17 1025/23 9 11 0  Divided by 0 17 1025/");  // PrnDec_ leaves its last digit in Modulo_
+  // Printing a number leaves its last digit in Modulo_: 4 + 20 + 2 on the second pass.
+  EXPECT_EQ(Out(), "22 9 11 0  Divided by 0 17 1025 51    4/26 9 11 0  Divided by 0 17 1025 51    4/");
 }
 
 // Arguments see every live variable, so the `x` in show's text means a slot
