@@ -1,14 +1,16 @@
 // One fuzz input run in-process: its bytes are split into a script and the keys
 // typed ahead, the script goes through LoadText and the run driver with the
-// ScriptedConsole, on a thread of its own with a large stack. Shared by the
+// ScriptedConsole, on a thread with a large stack. Shared by the
 // fuzz target and the tests that replay fuzz/regressions.
 #pragma once
 #include <pthread.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,9 +56,11 @@ inline std::string JoinInput(std::string_view script, std::string_view keys) {
   return input;
 }
 
-// A stack of fresh memory with a guard page below, on which runs are made on
-// threads of their own, one after the other. The memory stays mapped, so the
-// deepest any run went can be read off afterwards.
+// A stack of fresh memory with a guard page below, and one thread that runs on
+// it the bodies handed to Run, one at a time. (A new thread per run would do,
+// but AddressSanitizer keeps a little memory for every thread that ever
+// lived.) The memory stays mapped, so the deepest any run went can be read off
+// afterwards.
 class LargeStack {
  public:
   explicit LargeStack(size_t size = kRunStack) : size_(size), page_(size_t(sysconf(_SC_PAGESIZE))) {
@@ -65,33 +69,39 @@ class LargeStack {
     if (region == MAP_FAILED) return;
     region_ = static_cast<uint8_t*>(region);
     mprotect(region_, page_, PROT_NONE);
+    pthread_attr_t attr;
+    if (pthread_attr_init(&attr) != 0) return;
+    pthread_attr_setstack(&attr, region_ + page_, size_);
+    threadStarted_ = pthread_create(&thread_, &attr, Worker, this) == 0;
+    pthread_attr_destroy(&attr);
   }
   ~LargeStack() {
+    if (threadStarted_) {
+      {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+      }
+      wake_.notify_all();
+      pthread_join(thread_, nullptr);
+    }
     if (region_ != nullptr) munmap(region_, size_ + page_);
   }
   LargeStack(const LargeStack&) = delete;
   LargeStack& operator=(const LargeStack&) = delete;
 
-  // Runs `body` on a new thread on this stack, or here when none can be made.
+  // Runs `body` on this stack's thread and waits for it, or runs it here when
+  // no thread could be made.
   template <typename Body>
   void Run(Body& body) {
-    pthread_attr_t attr;
-    pthread_t thread;
-    if (region_ == nullptr || pthread_attr_init(&attr) != 0) {
+    if (!threadStarted_) {
       body();
       return;
     }
-    pthread_attr_setstack(&attr, region_ + page_, size_);
-    auto start = [](void* b) -> void* {
-      (*static_cast<Body*>(b))();
-      return nullptr;
-    };
-    if (pthread_create(&thread, &attr, start, &body) != 0) {
-      body();
-    } else {
-      pthread_join(thread, nullptr);
-    }
-    pthread_attr_destroy(&attr);
+    std::unique_lock lock(mutex_);
+    job_ = [](void* b) { (*static_cast<Body*>(b))(); };
+    jobBody_ = &body;
+    wake_.notify_all();
+    done_.wait(lock, [this] { return job_ == nullptr; });
   }
 
   // Bytes of the stack that any run has touched: the stack grows down, so the
@@ -107,9 +117,30 @@ class LargeStack {
   }
 
  private:
+  static void* Worker(void* self) {
+    LargeStack& stack = *static_cast<LargeStack*>(self);
+    std::unique_lock lock(stack.mutex_);
+    for (;;) {
+      stack.wake_.wait(lock, [&stack] { return stack.job_ != nullptr || stack.quit_; });
+      if (stack.quit_) return nullptr;
+      lock.unlock();
+      stack.job_(stack.jobBody_);
+      lock.lock();
+      stack.job_ = nullptr;
+      stack.done_.notify_all();
+    }
+  }
+
   size_t size_;
   size_t page_;
   uint8_t* region_ = nullptr;
+  pthread_t thread_{};
+  bool threadStarted_ = false;
+  std::mutex mutex_;
+  std::condition_variable wake_, done_;
+  void (*job_)(void*) = nullptr;
+  void* jobBody_ = nullptr;
+  bool quit_ = false;
 };
 
 struct InputRun {
