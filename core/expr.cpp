@@ -54,7 +54,7 @@ Value Divide(Op op, Value l, Value r) {
   return op == Op::Div ? Quotient(l, r) : Modulo();
 }
 
-Value Apply(Op op, Value l, Value r) {
+[[gnu::always_inline]] inline Value Apply(Op op, Value l, Value r) {
   switch (op) {
     case Op::Mul: return Mul(l, r);
     case Op::Div:
