@@ -37,43 +37,12 @@ static int SearchSlots(TextPosition p, Scope scope) {
   return -1;
 }
 
-// A slot's name and its length as one number.
-static uint64_t SlotName(int32_t slot) {
-  return uint64_t(VariableTable[slot].Name) << 32 | uint32_t(VariableTable[slot].NameLength);
-}
-
-// The frame answer at `offset` when it holds for this frame (see FrameAnswer).
-static bool RecallFrameAnswer(const FrameAnswer& e, int32_t base, int32_t size, int& slot) {
-  if (e.generation != TextAnswerGeneration || e.globalVersion != GlobalNamesVersion || e.frameSize != size) {
-    return false;
-  }
-  for (int32_t i = 0; i < size; i++) {
-    if (SlotName(base + i) != e.name[i]) return false;
-  }
-  slot = e.inFrame ? base + e.slot : e.slot;
-  return true;
-}
-
-static void RememberFrameAnswer(FrameAnswer& e, int32_t base, int32_t size, int slot) {
-  e.generation = TextAnswerGeneration;
-  e.globalVersion = GlobalNamesVersion;
-  e.frameSize = size;
-  e.inFrame = slot >= base;
-  e.slot = e.inFrame ? slot - base : slot;
-  for (int32_t i = 0; i < size; i++) e.name[i] = SlotName(base + i);
-}
-
 int SearchVariable(TextPosition p, Scope scope) {
+  int slot = SearchSlots(p, scope);
   uint32_t offset = p - kSourceBase;
-  if (offset >= kSourceSize) return SearchSlots(p, scope);
-  const int32_t base = scope.ScopeBase, size = VariableCount - base;
-  const bool framed = scope.Top == kLiveTop && base >= GlobalCount && size >= 0 && size <= kFrameAnswerSlots;
-  int slot;
-  if (!(framed && RecallFrameAnswer(FrameAnswers[offset], base, size, slot))) {
-    slot = SearchSlots(p, scope);
-    if (framed) RememberFrameAnswer(FrameAnswers[offset], base, size, slot);
+  if (offset < kSourceSize) {
+    VariableAnswers[offset] = {TextAnswerGeneration, SlotNamesVersion, scope.ScopeBase, scope.Top, VariableCount, slot};
   }
-  VariableAnswers[offset] = {TextAnswerGeneration, SlotNamesVersion, scope.ScopeBase, scope.Top, VariableCount, slot};
   return slot;
 }
 

@@ -28,7 +28,6 @@ int32_t NestingDepth = 0;
 int64_t StepBudget = -1;
 Console* ActiveConsole = nullptr;
 uint32_t SlotNamesVersion = 0;
-uint32_t GlobalNamesVersion = 0;
 TextPosition ReturnName = 0;
 TextPosition MainName = 0;
 
@@ -55,9 +54,8 @@ void SetVariable(int slot, TextPosition name, int32_t length, Value v) {
 }  // namespace
 
 // A version that comes round again could make an old answer look current.
-void SlotNamesChanged(bool global) {
+void SlotNamesChanged() {
   if (++SlotNamesVersion == 0) ForgetTextAnswers();
-  if (global && ++GlobalNamesVersion == 0) ForgetTextAnswers();
 }
 
 void ResetProgramState(Console* console) {

@@ -74,7 +74,6 @@ extern int32_t NestingDepth;                     // bodies and expressions now r
 extern int64_t StepBudget;                       // statements left before a stop; < 0: no limit
 extern Console* ActiveConsole;                   // where output goes and keys come from
 extern uint32_t SlotNamesVersion;                // changes when a slot gets another name or GlobalCount changes
-extern uint32_t GlobalNamesVersion;              // changes when a slot below GlobalCount does, or GlobalCount
 
 // Predefined variable slots and constant names.
 inline constexpr int kArraySlot = 0;
@@ -89,18 +88,18 @@ inline Value& Modulo() { return VariableTable[kModuloSlot].value; }
 
 // Every change of a slot's name or of GlobalCount goes through these, so that
 // remembered variable lookups (see names.cpp) can tell they still hold.
-void SlotNamesChanged(bool global);
+void SlotNamesChanged();
 inline void NameSlot(int32_t slot, TextPosition name, int32_t length) {
   Variable& v = VariableTable[slot];
   if (v.Name == name && v.NameLength == length) return;
   v.Name = name;
   v.NameLength = length;
-  SlotNamesChanged(slot < GlobalCount);
+  SlotNamesChanged();
 }
 inline void SetGlobalCount(int32_t count) {
   if (GlobalCount == count) return;
   GlobalCount = count;
-  SlotNamesChanged(true);
+  SlotNamesChanged();
 }
 
 // Back to the state of a fresh process: memory zeroed, built-in rows filled.

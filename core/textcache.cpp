@@ -8,7 +8,6 @@ namespace vorla {
 
 TextAnswerEntry TextAnswers[int(TextAnswer::Count)][kSourceSize];
 VariableAnswer VariableAnswers[kSourceSize];
-FrameAnswer FrameAnswers[kSourceSize];
 ExpressionShape ExpressionShapes[kSourceSize];
 uint32_t TextAnswerGeneration = 1;
 
@@ -16,7 +15,6 @@ void ForgetTextAnswers() {
   if (++TextAnswerGeneration == 0) {  // wrapped: no old entry may look current
     std::memset(TextAnswers, 0, sizeof TextAnswers);
     std::memset(VariableAnswers, 0, sizeof VariableAnswers);
-    std::memset(FrameAnswers, 0, sizeof FrameAnswers);
     std::memset(ExpressionShapes, 0, sizeof ExpressionShapes);
     TextAnswerGeneration = 1;
   }

@@ -59,23 +59,6 @@ struct VariableAnswer {
 };
 extern VariableAnswer VariableAnswers[kSourceSize];
 
-// A variable lookup inside a routine's frame (Top kLiveTop, ScopeBase at or
-// above GlobalCount) of at most kFrameAnswerSlots slots, remembered relative
-// to ScopeBase: the search sees exactly the frame's slots and the globals, so
-// its answer holds at any ScopeBase where the frame has the same size and its
-// slots the same names, and the globals are unchanged (GlobalNamesVersion).
-// This serves recursion, where each call's frame lies at another base.
-inline constexpr int kFrameAnswerSlots = 4;
-struct FrameAnswer {
-  uint32_t generation;
-  uint32_t globalVersion;
-  int32_t frameSize;
-  bool inFrame;  // slot is an offset from ScopeBase; otherwise a global or -1
-  int32_t slot;
-  uint64_t name[kFrameAnswerSlots];  // each slot's name position and length
-};
-extern FrameAnswer FrameAnswers[kSourceSize];
-
 // The shape of a whole expression of at most kShapeOperands operands joined
 // by binary operators, up to its ';', ')', ']' or ','; each operand a constant (a
 // decimal or hexadecimal number, a character) or a plain variable name (no

@@ -195,26 +195,5 @@ TEST_F(TextCacheTest, NameLookupFollowsTheSlotsNames) {
   EXPECT_EQ(Out(), "145");
 }
 
-// A name in a routine's body is remembered relative to its frame, which
-// recursion places at another base on every call. Here the answer must hold
-// at every depth, and give way when the text renames a parameter: `k` in f's
-// body means the global until the parameter `m` becomes `k`.
-TEST_F(TextCacheTest, FrameLookupHoldsAtEveryDepthAndFollowsTheText) {
-  std::string script = WithOffsets(
-      "var _p, k, i;\r"
-      "func f(n, m) { if (n > 0) return = f(n - 1, n) * 10 + k; else return = k; }\r"
-      "proc main() {\r"
-      "  _p = \"@\";\r"
-      "  k = 7;\r"
-      "  for (i = 0; i < 2; i = i + 1) {\r"
-      "    PrnDec_(f(3, 0)); PrnChar_(32);\r"
-      "    _p[$$$1] = 'k';\r"
-      "  }\r"
-      "}\r",
-      {{"n, m)", 3}});
-  EXPECT_EQ(Run(script), RunOutcome::Finished);
-  EXPECT_EQ(Out(), "7777 1230 ");
-}
-
 }  // namespace
 }  // namespace vorla::test
