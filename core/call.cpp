@@ -11,6 +11,7 @@
 #include "core/names.h"
 #include "core/expr.h"
 #include "core/scan.h"
+#include "core/textcache.h"
 
 namespace vorla {
 
@@ -45,13 +46,28 @@ bool BuiltinArgument(TextPosition& p, Scope scope, Value& out) {
 
 // Declares the parameters of `row` from just past the '(' of its definition.
 // Answers the number declared, or -1 when the list did not end at ')'; `at`
-// is left where the list stopped (just past the ')' on success).
+// is left where the list stopped (just past the ')' on success). A list read
+// once is declared again from its ParameterList while the whole of it fits.
 int32_t DeclareParameters(const RoutineEntry& row, TextPosition& at) {
+  ParameterList& list = ParameterLists[&row - RoutineTable];
+  if (list.generation == TextAnswerGeneration && list.routineName == row.Name &&
+      list.routineNameLength == row.NameLength && VariableCount + list.count <= kMaxVariables && !HasError()) {
+    for (int32_t k = 0; k < list.count; k++) NameSlot(VariableCount++, list.name[k], list.nameLength[k]);
+    at = list.body;
+    return list.count;
+  }
   at = row.Name + TextPosition(row.NameLength) + 1;
   int32_t n = DeclareVariables(at, true);
   if (PeekText(at) != ')' || ErrorPosition != at) return -1;
   ErrorPosition = kNoError;  // the ')' that a parameter list stops at
   at++;
+  if (n <= kRememberedParameters) {
+    list = {TextAnswerGeneration, row.Name, row.NameLength, n, {}, {}, at};
+    for (int32_t k = 0; k < n; k++) {
+      list.name[k] = VariableTable[VariableCount - n + k].Name;
+      list.nameLength[k] = VariableTable[VariableCount - n + k].NameLength;
+    }
+  }
   return n;
 }
 

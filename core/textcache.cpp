@@ -9,6 +9,7 @@ namespace vorla {
 TextAnswerEntry TextAnswers[int(TextAnswer::Count)][kSourceSize];
 VariableAnswer VariableAnswers[kSourceSize];
 ExpressionShape ExpressionShapes[kSourceSize];
+ParameterList ParameterLists[kMaxRoutines];
 uint32_t TextAnswerGeneration = 1;
 
 void ForgetTextAnswers() {
@@ -16,6 +17,7 @@ void ForgetTextAnswers() {
     std::memset(TextAnswers, 0, sizeof TextAnswers);
     std::memset(VariableAnswers, 0, sizeof VariableAnswers);
     std::memset(ExpressionShapes, 0, sizeof ExpressionShapes);
+    std::memset(ParameterLists, 0, sizeof ParameterLists);
     TextAnswerGeneration = 1;
   }
 }

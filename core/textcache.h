@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "core/memory.h"
+#include "core/state.h"
 
 namespace vorla {
 
@@ -82,5 +83,21 @@ struct ExpressionShape {
 };
 inline constexpr uint8_t kShapeOperator = 0x80;
 extern ExpressionShape ExpressionShapes[kSourceSize];
+
+// A routine's parameter list of at most kRememberedParameters names, as the
+// declaration of its parameters named the slots, per RoutineTable row. It
+// holds while the generation is the current one and the row has the same name
+// (the list follows the name in the text).
+inline constexpr int kRememberedParameters = 8;
+struct ParameterList {
+  uint32_t generation;  // 0: never remembered
+  TextPosition routineName;
+  int32_t routineNameLength;
+  int32_t count;
+  TextPosition name[kRememberedParameters];
+  int32_t nameLength[kRememberedParameters];
+  TextPosition body;  // just past the ')'
+};
+extern ParameterList ParameterLists[kMaxRoutines];
 
 }  // namespace vorla

@@ -195,5 +195,25 @@ TEST_F(TextCacheTest, NameLookupFollowsTheSlotsNames) {
   EXPECT_EQ(Out(), "145");
 }
 
+// A parameter list is declared from memory after its first reading; the
+// script shortens the parameter `bb` to `b` between calls, so that the `b` in
+// the body means the global first and the parameter then.
+TEST_F(TextCacheTest, RewrittenParameterListIsDeclaredAsItStands) {
+  std::string script = WithOffsets(
+      "var _p, i, b;\r"
+      "func f(a, bb) return = a * 10 + b;\r"
+      "proc main() {\r"
+      "  _p = \"@\";\r"
+      "  b = 5;\r"
+      "  for (i = 0; i < 2; i = i + 1) {\r"
+      "    PrnDec_(f(1, 2)); PrnChar_(32);\r"
+      "    _p[$$$1] = 32;\r"
+      "  }\r"
+      "}\r",
+      {{"bb)", 1}});
+  EXPECT_EQ(Run(script), RunOutcome::Finished);
+  EXPECT_EQ(Out(), "15 12 ");
+}
+
 }  // namespace
 }  // namespace vorla::test
