@@ -204,6 +204,15 @@ TEST(Limits, DeepestNestingFitsTheStack) {
   EXPECT_TRUE(RunEndedInShape(run));
   EXPECT_NE(run.output.find("\nerr at 2:"), std::string::npos) << run.output;
 
+  // Recursion inside nested built-in calls: five host frames a level, the
+  // most stack a nesting level can take; the nesting limit ends it.
+  input = JoinInput("func f() return = " + Repeat("Array_(", 170) + "f()" + Repeat(")", 170) +
+                        ";\nproc main() PrnDec_(f());",
+                    "");
+  run = RunInput(reinterpret_cast<const uint8_t*>(input.data()), input.size(), stack, kTestBudget);
+  EXPECT_EQ(run.outcome, RunOutcome::Error);
+  EXPECT_TRUE(RunEndedInShape(run));
+
   // The program runs scripts on a 512 MiB stack: the deepest nesting must
   // stay far inside it, sanitizer builds included.
   size_t peak = stack.PeakBytes();
