@@ -209,31 +209,46 @@ void ReadOperand(TextPosition& p, Scope scope) {
   }
 }
 
-// Reads one operand of a shape from the text at p, and the blanks after it:
-// a decimal or hexadecimal number, a character, or a name with neither '['
-// nor '(' after it.
-bool ReadShapeOperand(TextPosition& p, ShapeOperand& operand) {
+// Reads a term of a shape from the text at p: a decimal or hexadecimal
+// number, a character, or a name with no '(' after it.
+bool ReadShapeTerm(TextPosition& p, ShapeTerm& term) {
   const TextPosition at = p;
   uint8_t c = PeekText(p);
   if (IsDigit(c)) {
     uint32_t v = 0;
     while (IsDigit(PeekText(p))) v = v * 10 + uint32_t(PeekText(p++) - '0');
-    operand = {true, Wrap(v), at, 0};
+    term = {true, false, Wrap(v), at, 0};
   } else if (c == '$') {
     uint32_t v = 0;
     for (int d; (d = HexDigit(PeekText(++p))) >= 0;) v = v << 4 | uint32_t(d);
-    operand = {true, Wrap(v), at, 0};
+    term = {true, false, Wrap(v), at, 0};
   } else if (c == '\'' && PeekText(p + 1) != 0 && PeekText(p + 2) == '\'') {
-    operand = {true, SignExtend(PeekText(p + 1)), at, 0};
+    term = {true, false, SignExtend(PeekText(p + 1)), at, 0};
     p += 3;
   } else if (IsNameChar(c)) {
     int32_t n = 0;
     while (IsNameChar(PeekText(p + TextPosition(n)))) n++;
     p += TextPosition(n);
-    if (PeekText(p) == '[' || PeekText(p) == '(') return false;
-    operand = {false, 0, at, n};
+    if (PeekText(p) == '(') return false;
+    term = {false, false, 0, at, n};
   } else {
     return false;
+  }
+  return true;
+}
+
+// Reads one operand of a shape, and the blanks after it: a term, or a name
+// with a term in brackets as its index.
+bool ReadShapeOperand(TextPosition& p, ShapeOperand& operand) {
+  if (!ReadShapeTerm(p, operand)) return false;
+  if (!operand.constant && PeekText(p) == '[') {
+    p++;
+    SkipBlanks(p);
+    if (!ReadShapeTerm(p, operand.index)) return false;
+    SkipBlanks(p);
+    if (PeekText(p) != ']') return false;
+    p++;
+    operand.indexed = true;
   }
   SkipBlanks(p);
   return true;
@@ -250,6 +265,7 @@ ExpressionShape FindShape(TextPosition p) {
   SkipBlanks(p);
   for (;;) {
     if (n == kShapeOperands || !ReadShapeOperand(p, shape.operand[n])) return shape;
+    shape.indexed |= shape.operand[n].indexed;
     shape.program[steps++] = uint8_t(n++);
     Operator op{Op::None, 0, 0};
     uint8_t c = PeekText(p);
@@ -272,11 +288,20 @@ ExpressionShape FindShape(TextPosition p) {
   return shape;
 }
 
-// The slot an operand's name means here; false when it means no variable of
+// The slot a term's name means here; false when it means no variable of
 // that length.
-bool ShapeSlot(const ShapeOperand& operand, Scope scope, int& slot) {
-  slot = FindVariable(operand.at, scope);
-  return slot >= 0 && VariableTable[slot].NameLength == operand.nameLength;
+bool ShapeSlot(const ShapeTerm& term, Scope scope, int& slot) {
+  slot = FindVariable(term.at, scope);
+  return slot >= 0 && VariableTable[slot].NameLength == term.nameLength;
+}
+
+// name[index] read as the evaluator reads it; false when the bytes lie
+// outside script memory (the evaluator's fault is left to it).
+bool ShapeIndexed(const ShapeTerm& name, Value base, Value index, Value& v) {
+  uint32_t address, width;
+  if (!IndexedAddress(name.at, base, index, address, width)) return false;
+  v = width == 1 ? SignExtend(Memory[address]) : ReadWord(address);
+  return true;
 }
 
 // The cursor goes to the shape's end; a ']' or ',' there is the evaluator's
@@ -286,20 +311,20 @@ void EndShape(TextPosition& p, const ExpressionShape& shape) {
   if (PeekText(p) == ']' || PeekText(p) == ',') Fault(p);
 }
 
-// An operand's Value as the evaluator would read it; false when its name
-// means no variable of that length.
-bool ShapeValue(const ShapeOperand& operand, Scope scope, Value& v) {
-  if (operand.constant) {
-    v = operand.value;
+// A term's Value as the evaluator would read it; false when its name means
+// no variable of that length.
+bool ShapeValue(const ShapeTerm& term, Scope scope, Value& v) {
+  if (term.constant) {
+    v = term.value;
     return true;
   }
   int slot;
-  if (!ShapeSlot(operand, scope, slot)) return false;
+  if (!ShapeSlot(term, scope, slot)) return false;
   v = VariableTable[slot].value;
   return true;
 }
 
-// EvalShape for one operand, or two with one operator.
+// EvalShape for one operand, or two with one operator, none indexed.
 bool EvalShortShape(TextPosition& p, Scope scope, const ExpressionShape& shape) {
   Value l, r = 0;
   if (!ShapeValue(shape.operand[0], scope, l)) return false;
@@ -314,23 +339,34 @@ bool EvalShortShape(TextPosition& p, Scope scope, const ExpressionShape& shape) 
   return true;
 }
 
-// EvalShape for three operands or more, in the order of the program.
+// EvalShape for three operands or more, or any with an indexed one, in the
+// order of the program.
+template <bool kIndexed>
 [[gnu::noinline]] bool EvalLongShape(TextPosition& p, Scope scope, const ExpressionShape& shape) {
-  int slots[kShapeOperands];
+  int slots[kShapeOperands], indexSlots[kShapeOperands];
   for (int i = 0; i < shape.operands; i++) {
-    if (!shape.operand[i].constant && !ShapeSlot(shape.operand[i], scope, slots[i])) return false;
+    const ShapeOperand& operand = shape.operand[i];
+    if (!operand.constant && !ShapeSlot(operand, scope, slots[i])) return false;
+    if constexpr (kIndexed) {
+      if (operand.indexed && !operand.index.constant && !ShapeSlot(operand.index, scope, indexSlots[i])) return false;
+    }
   }
   Value stack[kShapeOperands];
   int depth = 0;
   Value modulo = Modulo();
   bool divided = false;
+  auto value = [&](const ShapeTerm& term, int slot) {
+    return term.constant ? term.value : slot == kModuloSlot ? modulo : VariableTable[slot].value;
+  };
   for (int s = 0; s < shape.steps; s++) {
     uint8_t step = shape.program[s];
     if (!(step & kShapeOperator)) {
       const ShapeOperand& operand = shape.operand[step];
-      stack[depth++] = operand.constant                ? operand.value
-                       : slots[step] == kModuloSlot ? modulo
-                                                    : VariableTable[slots[step]].value;
+      Value& v = stack[depth++];
+      v = value(operand, slots[step]);
+      if constexpr (kIndexed) {
+        if (operand.indexed && !ShapeIndexed(operand, v, value(operand.index, indexSlots[step]), v)) return false;
+      }
       continue;
     }
     Op op = Op(step & ~kShapeOperator);
@@ -355,17 +391,20 @@ bool EvalShortShape(TextPosition& p, Scope scope, const ExpressionShape& shape) 
 // cursor and the Modulo_ the full evaluation would give; false (with nothing
 // done) when the expression has no shape or the full evaluation could do
 // anything else: a name that is no variable, a division by zero (its notice
-// and keyboard poll), a nesting or operand limit, a pending fault.
+// and keyboard poll), an index outside script memory, a nesting or operand
+// limit (the full evaluation of a shape nests and pushes less than twice
+// kShapeOperands deep), a pending fault.
 bool EvalShape(TextPosition& p, Scope scope) {
   uint32_t offset = p - kSourceBase;
-  if (offset >= kSourceSize || NestingDepth + kShapeOperands > kMaxNesting ||
-      OperandDepth + kShapeOperands > kMaxOperands || HasError()) {
+  if (offset >= kSourceSize || NestingDepth + 2 * kShapeOperands > kMaxNesting ||
+      OperandDepth + 2 * kShapeOperands > kMaxOperands || HasError()) {
     return false;
   }
   ExpressionShape& shape = ExpressionShapes[offset];
   if (shape.generation != TextAnswerGeneration) shape = FindShape(p);
   if (shape.operands == 0) return false;
-  return shape.operands <= 2 ? EvalShortShape(p, scope, shape) : EvalLongShape(p, scope, shape);
+  if (shape.indexed) return EvalLongShape<true>(p, scope, shape);
+  return shape.operands <= 2 ? EvalShortShape(p, scope, shape) : EvalLongShape<false>(p, scope, shape);
 }
 
 }  // namespace
@@ -431,10 +470,14 @@ bool EvalIndex(TextPosition& p, Scope scope, Value& index) {
   return !HasError();
 }
 
-bool IndexedTarget(TextPosition name, Value base, Value index, uint32_t& address, uint32_t& width) {
+bool IndexedAddress(TextPosition name, Value base, Value index, uint32_t& address, uint32_t& width) {
   width = PeekText(name) == '_' ? 1 : 4;
   address = Bits(width == 1 ? Add(base, index) : Add(base, Mul(index, 4)));
-  if (InScriptMemory(address, width)) return true;
+  return InScriptMemory(address, width);
+}
+
+bool IndexedTarget(TextPosition name, Value base, Value index, uint32_t& address, uint32_t& width) {
+  if (IndexedAddress(name, base, index, address, width)) return true;
   Fault(name);
   return false;
 }

@@ -26,7 +26,10 @@ bool EvalIndex(TextPosition& p, Scope scope, Value& index);
 
 // Where name[index] reaches from the variable's Value `base`: one byte at
 // base + index for a name beginning with '_', else the Value at base + 4 *
-// index. Bytes outside script memory are a fault at the name.
+// index. Answers whether those bytes lie inside script memory.
+bool IndexedAddress(TextPosition name, Value base, Value index, uint32_t& address, uint32_t& width);
+
+// IndexedAddress, with bytes outside script memory a fault at the name.
 bool IndexedTarget(TextPosition name, Value base, Value index, uint32_t& address, uint32_t& width);
 
 }  // namespace vorla

@@ -62,19 +62,25 @@ extern VariableAnswer VariableAnswers[kSourceSize];
 
 // The shape of a whole expression of at most kShapeOperands operands joined
 // by binary operators, up to its ';', ')', ']' or ','; each operand a constant (a
-// decimal or hexadecimal number, a character) or a plain variable name (no
-// index, no call). The evaluator reads such an expression from its shape.
+// decimal or hexadecimal number, a character), a plain variable name (no
+// call), or such a name with one constant or plain name as its index. The
+// evaluator reads such an expression from its shape.
 inline constexpr int kShapeOperands = 6;
-struct ShapeOperand {
+struct ShapeTerm {
   bool constant;
+  bool indexed;         // an operand's name[index]
   Value value;          // a constant's Value
-  TextPosition at;      // where the operand begins
+  TextPosition at;      // where the term begins
   int32_t nameLength;   // a name's length
+};
+struct ShapeOperand : ShapeTerm {
+  ShapeTerm index;
 };
 struct ExpressionShape {
   uint32_t generation;
   uint8_t operands;     // 0: the expression has no such shape
   uint8_t steps;
+  bool indexed;         // an operand is indexed
   // The order of evaluation: an operand's index, or kShapeOperator plus the
   // evaluator's operator code.
   uint8_t program[2 * kShapeOperands - 1];

@@ -215,5 +215,28 @@ TEST_F(TextCacheTest, RewrittenParameterListIsDeclaredAsItStands) {
   EXPECT_EQ(Out(), "15 12 ");
 }
 
+// Indexed operands read from a shape: words and bytes, blanks in the
+// brackets, Modulo_ as an index right after a division in the same
+// expression, and an index that the script turns from `1` into `j`.
+TEST_F(TextCacheTest, IndexedShapesReadAsTheEvaluatorDoes) {
+  std::string script = WithOffsets(
+      "var _p, _s, i, j;\r"
+      "proc main() {\r"
+      "  _s = \"AbC\";\r"
+      "  _p = \"@\";\r"
+      "  Array_[1] = 40; Array_[2] = 50; Array_[3] = 60;\r"
+      "  j = 3;\r"
+      "  for (i = 1; i < 3; i = i + 1) {\r"
+      "    PrnDec_(Array_[i] + _s[i] * 2 + Array_[ i ]); PrnChar_(32);\r"
+      "    PrnDec_(7 / 2 + Array_[Modulo_] - _s[0]); PrnChar_(32);\r"
+      "    PrnDec_(Array_[$2] + Array_[1]); PrnChar_(47);\r"
+      "    _p[$$$1] = 'j';\r"
+      "  }\r"
+      "}\r",
+      {{"Array_[1]);", 7}});
+  EXPECT_EQ(Run(script), RunOutcome::Finished);
+  EXPECT_EQ(Out(), "276 -22 90/234 -22 110/");
+}
+
 }  // namespace
 }  // namespace vorla::test
