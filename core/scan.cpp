@@ -6,7 +6,15 @@
 
 namespace vorla {
 
+// The walk's end is remembered per text position: line breaks and indents
+// before most statements would be walked again on every pass.
 void SkipBlanksAndComments(TextPosition& p) {
+  uint32_t end;
+  if (RecallAnswer(TextAnswer::BlanksEnd, p, 0, end)) {
+    p = end;
+    return;
+  }
+  const TextPosition start = p;
   for (;;) {
     uint8_t c = PeekText(p);
     if (IsBlank(c)) {
@@ -14,6 +22,7 @@ void SkipBlanksAndComments(TextPosition& p) {
     } else if (c == '#') {
       while (PeekText(p) != 13 && PeekText(p) != 0) p++;
     } else {
+      RememberAnswer(TextAnswer::BlanksEnd, start, 0, p);
       return;
     }
   }

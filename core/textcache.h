@@ -1,9 +1,9 @@
-// Text answers: where a statement, a block or a parenthesised list ends and
-// which routine row or variable slot a name means, remembered per SourceBuffer
-// offset. They are functions of the text and of keys the caller gives (the
-// routine count; the frame bounds and SlotNamesVersion), so every store that
-// reaches SourceBuffer forgets them all; positions elsewhere are never
-// remembered.
+// Text answers: where a run of blanks, a statement, a block or a parenthesised
+// list ends and which routine row or variable slot a name means, remembered
+// per SourceBuffer offset. They are functions of the text and of keys the
+// caller gives (the routine count; the frame bounds and SlotNamesVersion), so
+// every store that reaches SourceBuffer forgets them all; positions elsewhere
+// are never remembered.
 #pragma once
 #include <cstdint>
 
@@ -12,7 +12,7 @@
 
 namespace vorla {
 
-enum class TextAnswer : int { StatementEnd, CloseParenEnd, RoutineRow, Count };
+enum class TextAnswer : int { BlanksEnd, StatementEnd, CloseParenEnd, RoutineRow, Count };
 
 // Forgets every answer: a text was loaded or written, or a key came round.
 void ForgetTextAnswers();

@@ -182,6 +182,23 @@ TEST_F(TextCacheTest, ShapesKeepTheOrderOfEvaluation) {
   EXPECT_EQ(Out(), "22 9 11 0  Divided by 0 17 1025 51    4/26 9 11 0  Divided by 0 17 1025 51    4/");
 }
 
+// An indent before a statement becomes a '#' on the second pass: from then on
+// the walk over the blanks meets a comment that hides the statement.
+TEST_F(TextCacheTest, RewrittenBlanksEndAtTheNewComment) {
+  std::string script = WithOffsets(
+      "var _p, i;\r"
+      "proc main() {\r"
+      "  _p = \"@\";\r"
+      "  for (i = 0; i < 3; i = i + 1) {\r"
+      "    if (i = 1) _p[$$$1] = 35;\r"
+      "    PrnDec_(i);\r"
+      "  }\r"
+      "}\r",
+      {{"    PrnDec_(i)", 2}});
+  EXPECT_EQ(Run(script), RunOutcome::Finished);
+  EXPECT_EQ(Out(), "0");
+}
+
 // Arguments see every live variable, so the `x` in show's text means a slot
 // of whichever routine called show: a's first parameter, then b's second, at
 // the same frame bounds. The remembered slot must follow the slots' names.
