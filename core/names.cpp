@@ -37,11 +37,38 @@ static int SearchSlots(TextPosition p, Scope scope) {
   return -1;
 }
 
+// Whether every live slot's name is a run of name characters. Each name is
+// one when its slot is named, and only a store into the text can break one
+// up, so this is checked once per text generation: slots named later in it
+// are named from the text as it stands.
+static bool LiveNamesWhole() {
+  if (WholeNamesGeneration == TextAnswerGeneration) return true;
+  for (int i = 0; i < VariableCount; i++) {
+    const Variable& v = VariableTable[i];
+    for (int32_t k = 0; k < v.NameLength; k++) {
+      if (!IsNameChar(PeekText(v.Name + TextPosition(k)))) return false;
+    }
+  }
+  WholeNamesGeneration = TextAnswerGeneration;
+  return true;
+}
+
+// Whether the name at p is directly followed by '(' while the live names are
+// whole: then no slot can mean it in any scope, since a name of its length is
+// followed by the '(' and a longer one would have to hold the '('.
+static bool NameOfCall(TextPosition p) {
+  TextPosition end = p;
+  while (IsNameChar(PeekText(end))) end++;
+  return PeekText(end) == '(' && LiveNamesWhole();
+}
+
 int SearchVariable(TextPosition p, Scope scope) {
-  int slot = SearchSlots(p, scope);
   uint32_t offset = p - kSourceBase;
+  if (offset < kSourceSize && CallNames[offset] == TextAnswerGeneration) return -1;
+  int slot = SearchSlots(p, scope);
   if (offset < kSourceSize) {
     VariableAnswers[offset] = {TextAnswerGeneration, SlotNamesVersion, scope.ScopeBase, scope.Top, VariableCount, slot};
+    if (slot < 0 && NameOfCall(p)) CallNames[offset] = TextAnswerGeneration;
   }
   return slot;
 }

@@ -10,7 +10,9 @@ namespace vorla {
 // by a name character or '('), or -1. The answer depends on the text, the
 // scope, VariableCount, GlobalCount and the slots' names; it is remembered per
 // text position with all but the text, which SlotNamesVersion stands for in
-// part, and looked up again only when one of them differs.
+// part, and looked up again only when one of them differs. A name directly
+// followed by '(' means no slot in any scope while the slots' names are whole
+// (see names.cpp); that holds for the rest of the text generation.
 int SearchVariable(TextPosition p, Scope scope);
 inline int FindVariable(TextPosition p, Scope scope) {
   uint32_t offset = p - kSourceBase;

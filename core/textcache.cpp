@@ -8,6 +8,8 @@ namespace vorla {
 
 TextAnswerEntry TextAnswers[int(TextAnswer::Count)][kSourceSize];
 VariableAnswer VariableAnswers[kSourceSize];
+uint32_t CallNames[kSourceSize];
+uint32_t WholeNamesGeneration = 0;
 ExpressionShape ExpressionShapes[kSourceSize];
 ParameterList ParameterLists[kMaxRoutines];
 uint32_t TextAnswerGeneration = 1;
@@ -16,8 +18,10 @@ void ForgetTextAnswers() {
   if (++TextAnswerGeneration == 0) {  // wrapped: no old entry may look current
     std::memset(TextAnswers, 0, sizeof TextAnswers);
     std::memset(VariableAnswers, 0, sizeof VariableAnswers);
+    std::memset(CallNames, 0, sizeof CallNames);
     std::memset(ExpressionShapes, 0, sizeof ExpressionShapes);
     std::memset(ParameterLists, 0, sizeof ParameterLists);
+    WholeNamesGeneration = 0;
     TextAnswerGeneration = 1;
   }
 }

@@ -59,6 +59,12 @@ struct VariableAnswer {
   int32_t slot;
 };
 extern VariableAnswer VariableAnswers[kSourceSize];
+// The generation in which the name at a position was found to be a call's
+// name, which means no slot in any scope (see names.h); 0: never.
+extern uint32_t CallNames[kSourceSize];
+// The generation in which every live slot's name was last found to be a run of
+// name characters (see names.cpp); 0: never.
+extern uint32_t WholeNamesGeneration;
 
 // The shape of a whole expression of at most kShapeOperands operands joined
 // by binary operators, up to its ';', ')', ']' or ','; each operand a constant (a

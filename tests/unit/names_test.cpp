@@ -86,6 +86,28 @@ TEST_F(NamesTest, OnlyTheByteRightAfterTheNameIsTested) {
   EXPECT_EQ(Find("xyz", all), -1);
 }
 
+// A store into the text cuts the caller's local `xy` to the name "x(". The
+// callee, which cannot see it, finds no variable at "x(", but the text is no
+// call's name everywhere: in the caller's scope it is that local.
+using CutNamesTest = VorlaTest;
+
+TEST_F(CutNamesTest, CallNameSeenFromAScopeWithACutName) {
+  Load("c; xy; d; |x(|");
+  TextPosition p = SourceStart;
+  EXPECT_EQ(DeclareVariables(p, false), 1);
+  SetGlobalCount(VariableCount);
+  EXPECT_EQ(DeclareVariables(p, true), 1);
+  EXPECT_EQ(DeclareVariables(p, true), 1);
+  const TextPosition cut = SourceStart + 4;
+  ASSERT_EQ(Memory[cut], 'y');
+  Memory[cut] = '(';
+  NoteStore(cut);
+  const TextPosition at = SourceStart + 11;
+  ASSERT_EQ(Memory[at], 'x');
+  EXPECT_EQ(FindVariable(at, Scope{5, kLiveTop}), -1);
+  EXPECT_EQ(FindVariable(at, Scope{4, 5}), 4);
+}
+
 using RoutineNamesTest = VorlaTest;
 
 TEST_F(RoutineNamesTest, FirstRowWhoseWholeNameBeginsTheText) {

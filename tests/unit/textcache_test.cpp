@@ -199,6 +199,26 @@ TEST_F(TextCacheTest, RewrittenBlanksEndAtTheNewComment) {
   EXPECT_EQ(Out(), "0");
 }
 
+// The global `xy` is cut to the name "x(" after a call x() has been read:
+// from then on the text `x()` means that variable, so PrnDec_ prints it and
+// the second ')' is left over.
+TEST_F(TextCacheTest, CallNameBecomesAVariable) {
+  std::string script = WithOffsets(
+      "var _p, i, xy;\r"
+      "func x() return = 7;\r"
+      "proc main() {\r"
+      "  _p = \"@\";\r"
+      "  xy = 5;\r"
+      "  for (i = 0; i < 2; i = i + 1) {\r"
+      "    PrnDec_(x()); PrnChar_(32);\r"
+      "    _p[$$$1] = '(';\r"
+      "  }\r"
+      "}\r",
+      {{"xy;", 1}});
+  EXPECT_EQ(Run(script), RunOutcome::Error);
+  EXPECT_EQ(Out(), "7 5\nerr at 7:); PrnChar_(32);\r");
+}
+
 // Arguments see every live variable, so the `x` in show's text means a slot
 // of whichever routine called show: a's first parameter, then b's second, at
 // the same frame bounds. The remembered slot must follow the slots' names.
