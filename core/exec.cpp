@@ -128,18 +128,19 @@ void ExecDo(TextPosition& p, Scope scope) {
 }
 
 // name = expression  |  name[index] = expression — the target is computed
-// after the index and before the right-hand side.
+// after the index and before the right-hand side; a target outside script
+// memory is a fault at the name when the store is made, after the right-hand
+// side.
 void ExecAssignment(TextPosition& p, Scope scope, int slot) {
   const TextPosition name = p;
   p += TextPosition(VariableTable[slot].NameLength);
   bool indexed = PeekText(p) == '[';
   uint32_t address = 0, width = 4;
+  bool inMemory = true;
   if (indexed) {
     Value index;
-    if (!EvalIndex(p, scope, index) ||
-        !IndexedTarget(name, VariableTable[slot].value, index, address, width)) {
-      return;
-    }
+    if (!EvalIndex(p, scope, index)) return;
+    inMemory = IndexedAddress(name, VariableTable[slot].value, index, address, width);
   }
   SkipBlanks(p);
   if (PeekText(p) != '=') {
@@ -154,6 +155,10 @@ void ExecAssignment(TextPosition& p, Scope scope, int slot) {
     return;
   }
   if (!hasValue) return;
+  if (!inMemory) {
+    Fault(name);
+    return;
+  }
   if (!indexed) {
     VariableTable[slot].value = v;
     return;
