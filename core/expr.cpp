@@ -161,11 +161,14 @@ void ReadPrefixed(TextPosition& p, Scope scope) {
 }
 
 // name[index]: the index first, then the variable's Value, so a change that a
-// function called inside the index made to the variable is seen.
+// function called inside the index made to the variable is seen. Bytes outside
+// script memory are a fault at the name, and the cursor goes back to it.
 void ReadIndexed(TextPosition& p, Scope scope, TextPosition name, int slot) {
   Value index;
   uint32_t address, width;
-  if (!EvalIndex(p, scope, index) || !IndexedTarget(name, VariableTable[slot].value, index, address, width)) {
+  if (!EvalIndex(p, scope, index)) return;
+  if (!IndexedTarget(name, VariableTable[slot].value, index, address, width)) {
+    p = name;
     return;
   }
   Push(width == 1 ? SignExtend(Memory[address]) : ReadWord(address), name);
