@@ -139,7 +139,12 @@ void ReadParenthesised(TextPosition& p, Scope scope) {
     StepOne(p);
     return;
   }
-  if (OperandDepth == depth && !HasError()) Fault(p);  // () holds no Value
+  if (OperandDepth == depth) {
+    // The content left no Value (it was empty, or a fault inside it left
+    // nothing): the cursor stays on the ')', where the operand is missing.
+    if (!HasError()) Fault(p);
+    return;
+  }
   p++;
 }
 
