@@ -83,13 +83,13 @@ void BindArguments(TextPosition& p, Scope argScope, int32_t first, int32_t n) {
     Value v;
     if (!EvalValue(p, argScope, v)) return;
     uint8_t stop = PeekText(p);
+    if (stop == ',' && StoppedAt(p)) ErrorPosition = kNoError;
+    if (HasError()) return;  // a fault inside the argument is the one reported
     uint8_t expected = k + 1 < n ? ',' : ')';
     if (stop != expected) {
       Fault(p);  // too few or too many arguments, or the evaluator's own fault
       return;
     }
-    if (stop == ',' && StoppedAt(p)) ErrorPosition = kNoError;
-    if (HasError()) return;
     p++;
     VariableTable[first + k].value = v;
   }
@@ -188,15 +188,19 @@ void CallProcedure(TextPosition& p, Scope scope) {
     return;
   }
   Value first = 0, second = 0;
-  if (!BuiltinArgument(p, scope, first)) return;
+  bool complete = BuiltinArgument(p, scope, first);
   if (e.ArgCount == 1) {
+    if (!complete) return;
     e.Native(first, 0);
     if (!HasError() || StoppedAt(p)) SkipArguments(p);
     return;
   }
-  if (PeekText(p) != ',') {
-    Fault(p);  // a second argument is missing: no call
+  if (!complete || PeekText(p) != ',') {
+    // The first of two arguments did not stop at its ',': the fault is where
+    // it stopped, also when one was raised inside it, and no call is made.
+    const TextPosition stopped = p;
     SkipArguments(p);
+    Fault(stopped);
     return;
   }
   ErrorPosition = kNoError;  // the ',' between the two arguments
