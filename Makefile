@@ -1,16 +1,19 @@
-# Thin wrapper over CMake: `make run` builds and runs an example, `make test`
-# builds and runs the whole test suite.
+# Thin wrapper over CMake: `make run` builds the interpreter alone and runs an
+# example, `make test` builds everything and runs the whole test suite.
 BUILD ?= build
 EXAMPLE ?= examples/primes.vl
 
-.PHONY: all build run test clean
+.PHONY: all build configure run test clean
 all: build
 
-build:
+configure:
 	cmake -S . -B $(BUILD) >/dev/null
+
+build: configure
 	cmake --build $(BUILD) -j2
 
-run: build
+run: configure
+	cmake --build $(BUILD) -j2 --target vorla
 	./$(BUILD)/vorla $(EXAMPLE)
 
 test: build

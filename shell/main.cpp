@@ -1,19 +1,19 @@
-// Program entry: the banner, the script path, loading, and the run on a stack
+// Program entry: the banner, the command line, loading, and the run on a stack
 // large enough for the deepest nesting the interpreter allows.
 #include <pthread.h>
 
-#include <cstdio>
+#include <optional>
 #include <string>
 
 #include "builtins/output.h"
 #include "core/state.h"
 #include "platform/terminal_console.h"
+#include "shell/command_line.h"
 #include "shell/load.h"
 #include "shell/run.h"
 
 namespace {
 
-constexpr int kUsageStatus = 2;
 constexpr int kLoadFailedStatus = 1;
 // Room for kMaxNesting levels of nesting even in a sanitizer build.
 constexpr size_t kInterpreterStack = size_t(512) << 20;
@@ -50,10 +50,8 @@ int main(int argc, char** argv) {
   vorla::TerminalConsole console;
   vorla::ResetProgramState(&console);
   vorla::PrintConstant("vorla Ver0.01a 2016/01/31 by quillmar\n");
-  if (argc != 2) {
-    console.Flush();
-    std::fputs("usage: vorla SCRIPT\n", stderr);
-    return kUsageStatus;
+  if (std::optional<int> status = vorla::AnswerCommandLine(argc, argv)) {
+    return Finish(console, *status);
   }
   switch (vorla::LoadScript(argv[1])) {
     case vorla::LoadResult::CannotOpen:

@@ -480,6 +480,20 @@ proc main() {
             self.assertEqual(proc.wait(timeout=TIMEOUT), 0)
 
 
+class RunAsACommand(unittest.TestCase):
+    def test_script_runs_through_its_first_line(self):
+        # "#!/usr/bin/env vorla" is a comment to vorla and a command to the system.
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "hello")
+            with open(path, "w") as f:
+                f.write('#!/usr/bin/env vorla\nproc main() PrnStr_("hi");\n')
+            os.chmod(path, 0o755)
+            path_var = os.path.dirname(VORLA) + os.pathsep + os.environ.get("PATH", "")
+            done = subprocess.run([path], env=dict(os.environ, PATH=path_var),
+                                  stdin=subprocess.DEVNULL, capture_output=True, timeout=TIMEOUT)
+        self.assertEqual((done.returncode, done.stdout), (0, BANNER + b"hi"))
+
+
 if __name__ == "__main__":
     if len(sys.argv) < 2:
         sys.exit(__doc__)
