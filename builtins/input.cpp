@@ -5,18 +5,16 @@
 #include "builtins/input.h"
 
 #include "builtins/output.h"
+#include "core/chars.h"
 #include "core/expr.h"
+#include "core/names.h"
 #include "platform/console.h"
 
 namespace vorla {
 
 namespace {
 
-constexpr int kBackspace = 8;
-constexpr int kTab = 9;
-constexpr int kEnter = 13;
-constexpr int kCtrlX = 24;
-constexpr int kEsc = 27;
+constexpr uint8_t kEnter = kCR;
 
 void Echo(uint8_t b) {
   ActiveConsole->Write(&b, 1);
@@ -24,7 +22,7 @@ void Echo(uint8_t b) {
 }
 
 void EraseOne() {
-  static constexpr uint8_t kErase[] = {8, 32, 8};
+  static constexpr uint8_t kErase[] = {kBackspace, kSpace, kBackspace};
   InputLength--;
   ActiveConsole->Write(kErase, 3);
   ActiveConsole->EndOfOutput();
@@ -34,7 +32,7 @@ void EraseOne() {
 bool Accept(uint8_t b) {
   if (InputLength >= kMaxTypedLength) return false;
   Echo(b);
-  Memory[kInputBase + InputLength++] = b;
+  ScriptMemory::StoreByte(kInputBase + InputLength++, b);
   return true;
 }
 
@@ -68,16 +66,16 @@ Value BuiltinInput(Value, Value) {
   if (!ReadLine()) return 0;
   const int32_t savedDepth = OperandDepth;
   const int32_t savedCount = VariableCount;
-  Memory[kInputBase + InputLength] = ';';
+  ScriptMemory::StoreByte(kInputBase + InputLength, ';');
   // A NUL after the ';' keeps an error report of this line to the typed text.
-  Memory[kInputBase + InputLength + 1] = 0;
+  ScriptMemory::StoreByte(kInputBase + InputLength + 1, kNul);
   EvaluatingInputLine = true;
   TextPosition p = kInputBase;
   EvalExpression(p, Scope{0, 0}, 0);
   EvaluatingInputLine = false;
   Value result = OperandDepth == savedDepth + 1 ? OperandStack[savedDepth] : 0;
   OperandDepth = savedDepth;
-  VariableCount = savedCount;
+  ReleaseSlots(savedCount);
   return result;
 }
 

@@ -5,15 +5,13 @@
 
 #include <cstring>
 
+#include "core/chars.h"
 #include "platform/console.h"
 
 namespace vorla {
 
 namespace {
 
-constexpr uint8_t kQuote = 34;
-constexpr uint8_t kSpace = 32;
-constexpr uint8_t kEsc = 27;
 constexpr TextPosition kScratchEnd = kInputBase + kInputSize - 1;  // holds the closing quote
 constexpr int32_t kLongestField = 127;
 
@@ -24,16 +22,16 @@ void Write(const uint8_t* bytes, size_t count) {
 // Prints `digits` hexadecimal digits of v, then polls.
 void PrintHex(Value v, int digits) {
   TextPosition at = kScratchEnd;
-  Memory[at] = kQuote;
+  ScriptMemory::StoreByte(at, kQuote);
   uint32_t bits = Bits(v);
-  for (int i = 0; i < digits; i++, bits >>= 4) Memory[--at] = "0123456789ABCDEF"[bits & 15];
+  for (int i = 0; i < digits; i++, bits >>= 4) ScriptMemory::StoreByte(--at, uint8_t("0123456789ABCDEF"[bits & 15]));
   PrnStr(Value(at));
 }
 
 // The first `byte` in [from, to), or `to`.
 uint32_t Find(uint8_t byte, uint32_t from, uint32_t to) {
-  const void* found = std::memchr(&Memory[from], byte, to - from);
-  return found != nullptr ? uint32_t(static_cast<const uint8_t*>(found) - Memory) : to;
+  const void* found = std::memchr(ScriptMemory::View(from), byte, to - from);
+  return found != nullptr ? from + uint32_t(static_cast<const uint8_t*>(found) - ScriptMemory::View(from)) : to;
 }
 
 }  // namespace
@@ -46,16 +44,16 @@ void PrnStr(Value start) {
   if (end != 0) {
     const uint32_t stop = Find(kQuote, p, end);
     uint32_t run = p;  // bytes from here on go out unchanged
-    for (uint32_t b; (b = Find('\\', p, stop)) < stop;) {
+    for (uint32_t b; (b = Find(kBackslash, p, stop)) < stop;) {
       p = b + 1;
-      if (p < stop && Memory[p] == 'n') {
-        Write(&Memory[run], b - run);
-        static constexpr uint8_t kLineBreak[] = {13, 10};
+      if (p < stop && PeekText(p) == 'n') {
+        Write(ScriptMemory::View(run), b - run);
+        static constexpr uint8_t kLineBreak[] = {kCR, kLF};
         Write(kLineBreak, 2);
         run = ++p;
       }
     }
-    Write(&Memory[run], stop - run);
+    Write(ScriptMemory::View(run), stop - run);
   }
   ActiveConsole->EndOfOutput();
   KeyboardPoll();
@@ -74,29 +72,29 @@ void FormatDecimal(Value v, int32_t width) {
     width = kLongestField;
   }
   TextPosition at = kScratchEnd;
-  Memory[at] = kQuote;
+  ScriptMemory::StoreByte(at, kQuote);
   uint32_t magnitude = v < 0 ? 0u - Bits(v) : Bits(v);
   do {
     Modulo() = Value(magnitude % 10);
-    Memory[--at] = uint8_t('0' + magnitude % 10);
+    ScriptMemory::StoreByte(--at, uint8_t('0' + magnitude % 10));
     magnitude /= 10;
   } while (magnitude != 0);
-  if (v < 0) Memory[--at] = '-';
+  if (v < 0) ScriptMemory::StoreByte(--at, '-');
   int32_t n = int32_t(kScratchEnd - at);
   if (width >= 1 && n > width) {
     at += TextPosition(n - width);
-    Memory[at] = '#';
+    ScriptMemory::StoreByte(at, '#');
   } else if (width >= 1 && n < width) {
-    for (; n < width; n++) Memory[--at] = kSpace;
+    for (; n < width; n++) ScriptMemory::StoreByte(--at, kSpace);
   }
   PrnStr(Value(at));
 }
 
 void PrintLine(TextPosition p) {
   TextPosition end = p;
-  while (Peek(end) != 0 && Peek(end) != 13) end++;
-  if (Peek(end) == 13) end++;
-  if (end > p) Write(&Memory[p], end - p);  // Peek is NUL past the memory, so end stays inside
+  while (Peek(end) != kNul && Peek(end) != kCR) end++;
+  if (Peek(end) == kCR) end++;
+  if (end > p) Write(ScriptMemory::View(p), end - p);  // Peek is NUL past the memory, so end stays inside
   ActiveConsole->EndOfOutput();
 }
 

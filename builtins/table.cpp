@@ -1,6 +1,10 @@
 // The built-in routine table and the small built-ins: array addressing, keys,
-// pseudo-random numbers and the do-nothing Call_.
+// pseudo-random numbers and the do-nothing Call_. The library installs its
+// own rows, so the interpreter core knows built-ins only as table rows.
 #include "builtins/table.h"
+
+#include <cstring>
+#include <iterator>
 
 #include "builtins/input.h"
 #include "builtins/output.h"
@@ -8,7 +12,11 @@
 
 namespace vorla {
 
-const BuiltinRow BuiltinRows[kBuiltinCount] = {
+namespace {
+
+// One row per line, in the order scripts find them; the count and every row
+// the interpreter names follow from this list.
+constexpr BuiltinRow kBuiltinRows[] = {
     {"PrnDec_", Kind::Procedure, 1, BuiltinPrnDec},
     {"PrnStr_", Kind::Procedure, 1, BuiltinPrnStr},
     {"PrnDecF_", Kind::Procedure, 2, BuiltinPrnDecF},
@@ -23,6 +31,21 @@ const BuiltinRow BuiltinRows[kBuiltinCount] = {
     {"Seed_", Kind::Procedure, 1, BuiltinSeed},
     {"Call_", Kind::Procedure, 2, BuiltinCall},
 };
+constexpr int32_t kBuiltinCount = int32_t(std::size(kBuiltinRows));
+static_assert(kBuiltinCount < kMaxRoutines, "room for the script's own routines");
+
+}  // namespace
+
+void InstallBuiltins() {
+  for (int32_t row = 0; row < kBuiltinCount; row++) {
+    const BuiltinRow& b = kBuiltinRows[row];
+    RoutineTable[row] = {b.kind, b.ArgCount, 0xFF, StoreConstant(b.Name), int32_t(std::strlen(b.Name)), 0, b.Native};
+    if (b.Native == BuiltinInput) InstalledLibrary.LineInputRow = row;
+  }
+  InstalledLibrary.BuiltinCount = kBuiltinCount;
+  InstalledLibrary.DivisionNotice = PrintDividedByZero;
+  RoutineCount = kBuiltinCount;
+}
 
 // Array_(i): the address of the i-th Value from the current value of Array_.
 Value BuiltinArray(Value index, Value) {

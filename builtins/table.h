@@ -1,4 +1,4 @@
-// The built-in routine table: thirteen rows that every script finds ready-made
+// The built-in routine table: the rows that every script finds ready-made
 // before its own routines, in a fixed order that scripts can observe.
 #pragma once
 #include <cstdint>
@@ -14,8 +14,9 @@ struct BuiltinRow {
   NativeRoutine Native;
 };
 
-inline constexpr int kArrayRow = 6;
-extern const BuiltinRow BuiltinRows[kBuiltinCount];
+// Writes the built-in rows into RoutineTable and the library's part of the
+// interpreter state; after ResetProgramState, before the first run.
+void InstallBuiltins();
 
 // The small built-ins.
 Value BuiltinArray(Value index, Value);

@@ -8,10 +8,8 @@
 
 #include "core/declare.h"
 #include "core/exec.h"
-#include "core/names.h"
 #include "core/expr.h"
-#include "core/scan.h"
-#include "core/textcache.h"
+#include "core/names.h"
 
 namespace vorla {
 
@@ -28,11 +26,18 @@ void SkipArguments(TextPosition& p) {
   if (!SkipToCloseParen(p)) Fault(p);
 }
 
+// The form decoded for the argument that begins at p, while `call` holds.
+const EvalForm* ArgumentForm(const CallForm* call, int k, TextPosition p) {
+  if (call == nullptr || k >= call->arguments) return nullptr;
+  const EvalForm& argument = ArgumentOf(*call, k);
+  return argument.key == p ? &argument : nullptr;
+}
+
 // Evaluates one argument of a built-in; a missing Value is a fault where the
 // argument should have begun. Answers false when no call may be made.
-bool BuiltinArgument(TextPosition& p, Scope scope, Value& out) {
+bool BuiltinArgument(TextPosition& p, Scope scope, Value& out, const EvalForm* form) {
   int depth = OperandDepth;
-  EvalExpression(p, scope, 0);
+  Evaluate(p, scope, 0, form != nullptr ? form : EvalFormAt(p, 0));
   if (OperandDepth == depth) {
     if (!HasError()) Fault(p);
     return false;
@@ -44,46 +49,75 @@ bool BuiltinArgument(TextPosition& p, Scope scope, Value& out) {
   return ErrorPosition == kNoError || (StoppedAt(p) && PeekText(p) == ',');
 }
 
+// A built-in: as many arguments as its ArgCount, then the call; a function's
+// list is passed over before the call, a procedure's after it. The first of
+// two arguments must stop at its ','; anywhere else the fault is where it
+// stopped, also when one was raised inside it, and no call is made. Answers
+// whether the call was made.
+bool CallBuiltin(TextPosition& p, Scope scope, const RoutineEntry& e, const CallForm* form, Value& result) {
+  const bool function = e.kind == Kind::Function;
+  const uint64_t generation = ScriptMemory::Generation();
+  Value args[2] = {0, 0};
+  for (int k = 0; k < e.ArgCount; k++) {
+    form = StillCurrent(form, generation);
+    bool complete = BuiltinArgument(p, scope, args[k], ArgumentForm(form, k, p));
+    if (k + 1 == e.ArgCount) {
+      if (!complete) return false;
+      break;
+    }
+    if (!complete || PeekText(p) != ',') {
+      const TextPosition stopped = p;
+      SkipArguments(p);
+      Fault(stopped);
+      return false;
+    }
+    ClearStopAt(p);  // the ',' between the two arguments
+    p++;
+  }
+  if (function) {
+    SkipArguments(p);
+    if (e.ArgCount == 0 && HasError()) return false;  // a list the text does not close
+  }
+  result = e.Native(args[0], args[1]);
+  // A procedure's argument stopped at ',' keeps that fault, and the list is
+  // still passed over.
+  if (!function && (!HasError() || StoppedAt(p))) SkipArguments(p);
+  return true;
+}
+
 // Declares the parameters of `row` from just past the '(' of its definition.
 // Answers the number declared, or -1 when the list did not end at ')'; `at`
-// is left where the list stopped (just past the ')' on success). A list read
-// once is declared again from its ParameterList while the whole of it fits.
+// is left where the list stopped (just past the ')' on success).
 int32_t DeclareParameters(const RoutineEntry& row, TextPosition& at) {
-  ParameterList& list = ParameterLists[&row - RoutineTable];
-  if (list.generation == TextAnswerGeneration && list.routineName == row.Name &&
-      list.routineNameLength == row.NameLength && VariableCount + list.count <= kMaxVariables && !HasError()) {
-    for (int32_t k = 0; k < list.count; k++) NameSlot(VariableCount++, list.name[k], list.nameLength[k]);
-    at = list.body;
-    return list.count;
-  }
   at = row.Name + TextPosition(row.NameLength) + 1;
+  const NameListForm* list = NameListAt(at);
+  if (list != nullptr && list->endsAt == ')' && VariableCount + list->count <= kMaxVariables && !HasError()) {
+    for (int k = 0; k < list->count; k++) PushSlot(NameOf(*list, k).at, NameOf(*list, k).length);
+    at = list->end + 1;
+    return list->count;
+  }
   int32_t n = DeclareVariables(at, true);
   if (PeekText(at) != ')' || ErrorPosition != at) return -1;
-  ErrorPosition = kNoError;  // the ')' that a parameter list stops at
+  ClearStopAt(at);  // the ')' that a parameter list stops at
   at++;
-  if (n <= kRememberedParameters) {
-    list = {TextAnswerGeneration, row.Name, row.NameLength, n, {}, {}, at};
-    for (int32_t k = 0; k < n; k++) {
-      list.name[k] = VariableTable[VariableCount - n + k].Name;
-      list.nameLength[k] = VariableTable[VariableCount - n + k].NameLength;
-    }
-  }
   return n;
 }
 
 // Binds one argument per parameter, left to right, into the slots from `first`.
 // Fewer arguments than parameters is a fault where the list ended; more is a
 // fault at the ',' after the last one.
-void BindArguments(TextPosition& p, Scope argScope, int32_t first, int32_t n) {
+void BindArguments(TextPosition& p, Scope argScope, int32_t first, int32_t n, const CallForm* form) {
   if (n == 0) {
     SkipArguments(p);
     return;
   }
+  const uint64_t generation = ScriptMemory::Generation();
   for (int32_t k = 0; k < n; k++) {
+    form = StillCurrent(form, generation);
     Value v;
-    if (!EvalValue(p, argScope, v)) return;
+    if (!EvalValue(p, argScope, v, ArgumentForm(form, k, p))) return;
     uint8_t stop = PeekText(p);
-    if (stop == ',' && StoppedAt(p)) ErrorPosition = kNoError;
+    if (stop == ',') ClearStopAt(p);
     if (HasError()) return;  // a fault inside the argument is the one reported
     uint8_t expected = k + 1 < n ? ',' : ')';
     if (stop != expected) {
@@ -98,7 +132,8 @@ void BindArguments(TextPosition& p, Scope argScope, int32_t first, int32_t n) {
 // A script routine: frame, parameters, arguments, body, release. Answers
 // whether the body ran; `result` is then the result variable's Value for a
 // function. A call that failed before its body yields no Value at all.
-bool CallScriptRoutine(TextPosition name, TextPosition& p, Scope scope, const RoutineEntry& row, Value& result) {
+bool CallScriptRoutine(TextPosition name, TextPosition& p, Scope scope, const RoutineEntry& row,
+                       const CallForm* form, Value& result) {
   bool function = row.kind == Kind::Function;
   int32_t base = VariableCount;
   result = 0;
@@ -107,9 +142,8 @@ bool CallScriptRoutine(TextPosition name, TextPosition& p, Scope scope, const Ro
       Fault(name);
       return false;
     }
-    NameSlot(base, ReturnName, 6);
+    PushSlot(ReturnName, 6);
     VariableTable[base].value = 0;
-    VariableCount = base + 1;
   }
   TextPosition body;
   int32_t n = DeclareParameters(row, body);
@@ -119,11 +153,11 @@ bool CallScriptRoutine(TextPosition name, TextPosition& p, Scope scope, const Ro
     // VariableTable keeps its fault at the parameter's name.
     if (function && !(VariableCount == kMaxVariables && ErrorPosition == body)) Fault(p);
     if (!HasError()) Fault(body);
-    VariableCount = base;
+    ReleaseSlots(base);
     return false;
   }
   int32_t first = VariableCount - n;
-  BindArguments(p, ArgumentScope(scope, base), first, n);
+  BindArguments(p, ArgumentScope(scope, base), first, n, form);
   bool runs = !HasError();
   if (runs) {
     CallDepth++;
@@ -131,83 +165,46 @@ bool CallScriptRoutine(TextPosition name, TextPosition& p, Scope scope, const Ro
     CallDepth--;
     if (function) result = VariableTable[base].value;
   }
-  VariableCount = base;
+  ReleaseSlots(base);
   return runs;
 }
 
-}  // namespace
-
 // Common head of both kinds of call: the routine must exist, be of the right
 // kind, and the call must not nest deeper than kMaxCallDepth.
-static int FindCallee(TextPosition p, Kind kind) {
+int FindCallee(TextPosition p, Kind kind, const CallForm* form) {
   if (HasError()) return -1;
-  int row = FindRoutine(p);
+  int row = form != nullptr ? form->row : RoutineAt(p);
   if (row < 0 || RoutineTable[row].kind != kind || CallDepth >= kMaxCallDepth ||
-      (row == kInputRow && EvaluatingInputLine) || PeekText(p + TextPosition(RoutineTable[row].NameLength)) == 0) {
+      (row == InstalledLibrary.LineInputRow && EvaluatingInputLine) ||
+      PeekText(p + TextPosition(RoutineTable[row].NameLength)) == kNul) {
     Fault(p);
     return -1;
   }
   return row;
 }
 
-// name(args) inside an expression.
-void CallFunction(TextPosition& p, Scope scope) {
-  int row = FindCallee(p, Kind::Function);
-  if (row < 0) return;
-  const RoutineEntry& e = RoutineTable[row];
-  TextPosition name = p;
-  p += TextPosition(e.NameLength) + 1;  // the character after the name is taken as '('
-  Value result = 0;
-  if (e.NativeFlag & 0x80) {
-    Value arg = 0;
-    if (e.ArgCount == 0) {
-      SkipArguments(p);
-      if (HasError()) return;
-    } else if (!BuiltinArgument(p, scope, arg)) {
-      return;
-    } else {
-      SkipArguments(p);
-    }
-    result = e.Native(arg, 0);
-  } else if (!CallScriptRoutine(name, p, scope, e, result)) {
-    return;
-  }
-  Push(result, name);
-}
-
-// name(args) as a statement.
-void CallProcedure(TextPosition& p, Scope scope) {
-  int row = FindCallee(p, Kind::Procedure);
-  if (row < 0) return;
+// name(args) of either kind: the character after the name is taken as '('.
+bool Call(TextPosition& p, Scope scope, Kind kind, const CallForm* form, Value& result) {
+  int row = FindCallee(p, kind, form);
+  if (row < 0) return false;
   const RoutineEntry& e = RoutineTable[row];
   TextPosition name = p;
   p += TextPosition(e.NameLength) + 1;
-  if (!(e.NativeFlag & 0x80)) {
-    Value none;
-    CallScriptRoutine(name, p, scope, e, none);
-    return;
-  }
-  Value first = 0, second = 0;
-  bool complete = BuiltinArgument(p, scope, first);
-  if (e.ArgCount == 1) {
-    if (!complete) return;
-    e.Native(first, 0);
-    if (!HasError() || StoppedAt(p)) SkipArguments(p);
-    return;
-  }
-  if (!complete || PeekText(p) != ',') {
-    // The first of two arguments did not stop at its ',': the fault is where
-    // it stopped, also when one was raised inside it, and no call is made.
-    const TextPosition stopped = p;
-    SkipArguments(p);
-    Fault(stopped);
-    return;
-  }
-  ErrorPosition = kNoError;  // the ',' between the two arguments
-  p++;
-  if (!BuiltinArgument(p, scope, second)) return;
-  e.Native(first, second);
-  SkipArguments(p);
+  if (e.NativeFlag & 0x80) return CallBuiltin(p, scope, e, form, result);
+  return CallScriptRoutine(name, p, scope, e, form, result);
+}
+
+}  // namespace
+
+void CallFunction(TextPosition& p, Scope scope, const CallForm* form) {
+  TextPosition name = p;
+  Value result;
+  if (Call(p, scope, Kind::Function, form, result)) Push(result, name);
+}
+
+void CallProcedure(TextPosition& p, Scope scope, const CallForm* form) {
+  Value none;
+  Call(p, scope, Kind::Procedure, form, none);
 }
 
 }  // namespace vorla

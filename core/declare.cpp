@@ -1,21 +1,27 @@
 // Declarations: `var` name lists, the global section and routine headers.
 #include "core/declare.h"
 
+#include "core/decode.h"
 #include "core/names.h"
-#include "core/scan.h"
 
 namespace vorla {
 
-static int32_t NameLengthAt(TextPosition p) {
-  int32_t n = 0;
-  while (IsNameChar(PeekText(p + TextPosition(n)))) n++;
-  return n;
+// A list the text's decoded form holds, declared at once when every slot it
+// needs is free; the walker reads any other list and faults where it must.
+static bool DeclareDecoded(TextPosition& p, int32_t& count) {
+  const NameListForm* list = NameListAt(p);
+  if (list == nullptr || list->endsAt != ';' || VariableCount + list->count > kMaxVariables) return false;
+  for (int k = 0; k < list->count; k++) PushSlot(NameOf(*list, k).at, NameOf(*list, k).length);
+  p = list->end;
+  count = list->count;
+  return true;
 }
 
 // name {, name} ;  — a fault leaves the cursor on the offending character.
 int32_t DeclareVariables(TextPosition& p, bool allowDuplicates) {
   if (HasError()) return 0;
   int32_t count = 0;
+  if (allowDuplicates && DeclareDecoded(p, count)) return count;
   for (;;) {
     SkipBlanks(p);
     if (!IsNameChar(PeekText(p))) {
@@ -31,7 +37,7 @@ int32_t DeclareVariables(TextPosition& p, bool allowDuplicates) {
       return count;
     }
     int32_t length = NameLengthAt(p);
-    NameSlot(VariableCount++, p, length);  // its Value is kept as it was
+    PushSlot(p, length);  // its Value is kept as it was
     count++;
     p += TextPosition(length);
     SkipBlanks(p);
@@ -50,8 +56,7 @@ int32_t DeclareVariables(TextPosition& p, bool allowDuplicates) {
 void DeclareGlobals(TextPosition& p) {
   for (;;) {
     SkipBlanks(p);
-    if (!MatchKeywordAndBlank(p, "var")) break;
-    p += 4;
+    if (!AcceptKeywordAndBlank(p, "var")) break;
     if (DeclareVariables(p, false) <= 0 || HasError()) break;
   }
   SetGlobalCount(VariableCount);
@@ -61,14 +66,14 @@ void DeclareGlobals(TextPosition& p) {
 bool DefineRoutine(TextPosition& p) {
   SkipBlanks(p);
   Kind kind;
-  if (PeekText(p) == 'f' && MatchKeyword(p, "func ")) {
+  TextPosition name = p;
+  if (AcceptKeyword(name, "func ")) {
     kind = Kind::Function;
-  } else if (PeekText(p) == 'p' && MatchKeyword(p, "proc ")) {
+  } else if (AcceptKeyword(name, "proc ")) {
     kind = Kind::Procedure;
   } else {
     return false;
   }
-  TextPosition name = p + 5;
   // A name must begin with a name character, or the routine could never be called.
   if (!IsNameChar(PeekText(name)) || FindRoutine(name) >= 0 || RoutineCount >= kMaxRoutines) {
     Fault(name);
@@ -85,6 +90,7 @@ bool DefineRoutine(TextPosition& p) {
   RoutineEntry& row = RoutineTable[RoutineCount];
   row = {kind, 0, 0, name, length, 0, nullptr};
   RoutineCount++;
+  ScriptMemory::AdvanceGeneration();  // a name in the text may now find this row
   p = after + 1;
   bool closed = SkipToCloseParen(p);
   row.Target = p;

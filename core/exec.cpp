@@ -1,15 +1,13 @@
 // The statement executor: if/else, for, do...while, assignments, procedure
 // calls, the empty statement, and brace blocks with local variables. Loops find
-// their condition, step and body in the text on every pass (the walks over the
-// text remember their ends, see textcache.h).
+// their condition, step and body in the text on every pass (the text's decoded
+// form remembers where they end, see decode.h).
 #include "core/exec.h"
 
 #include "core/call.h"
 #include "core/declare.h"
 #include "core/expr.h"
 #include "core/names.h"
-#include "core/scan.h"
-#include "core/textcache.h"
 
 namespace vorla {
 
@@ -25,8 +23,13 @@ bool SkipBody(TextPosition& p) {
 
 // A condition in parentheses: it must stop at ')' and leave a Value.
 bool Condition(TextPosition& p, Scope scope, Value& out) {
+  const EvalForm* form = EvalFormAt(p, 0);
+  if (form != nullptr && PeekText(form->stop) == ')' && PureValue(form, scope, out)) {
+    p = form->stop + 1;
+    return true;
+  }
   int depth = OperandDepth;
-  EvalExpression(p, scope, 0);
+  Evaluate(p, scope, 0, form);
   if (PeekText(p) != ')') {
     Fault(p);
     return false;
@@ -44,17 +47,15 @@ bool Condition(TextPosition& p, Scope scope, Value& out) {
 // if (condition) branch [else branch] — the else belongs to the if whose first
 // branch has just been run or passed over.
 void ExecIf(TextPosition& p, Scope scope) {
-  p += 4;
   Value condition;
   if (!Condition(p, scope, condition)) return;
   if (condition != 0 ? ExecBody(p, scope) : !SkipBody(p)) return;
   TextPosition afterBranch = p;
   SkipBlanks(p);
-  if (!MatchKeywordAndBlank(p, "else")) {
+  if (!AcceptKeywordAndBlank(p, "else")) {
     p = afterBranch;
     return;
   }
-  p += 5;
   if (condition != 0) {
     SkipBody(p);
   } else {
@@ -66,20 +67,24 @@ void ExecIf(TextPosition& p, Scope scope) {
 // parentheses on every pass; an empty condition is true; a fault in the body
 // ends the loop after the step.
 void ExecFor(TextPosition& p, Scope scope) {
-  p += 5;
   if (ExecBody(p, scope)) return;
   const TextPosition conditionStart = p;
   for (;;) {
     TextPosition c = conditionStart;
-    int depth = OperandDepth;
-    EvalExpression(c, scope, 0);
-    if (HasError()) {
-      p = c;
-      return;
-    }
     Value condition = 1;
-    if (OperandDepth > depth) condition = OperandStack[OperandDepth - 1];
-    OperandDepth = depth;
+    const EvalForm* form = EvalFormAt(c, 0);
+    if (form != nullptr && !form->faultAtStop && PureValue(form, scope, condition)) {
+      c = form->stop;
+    } else {
+      int depth = OperandDepth;
+      Evaluate(c, scope, 0, form);
+      if (HasError()) {
+        p = c;
+        return;
+      }
+      if (OperandDepth > depth) condition = OperandStack[OperandDepth - 1];
+      OperandDepth = depth;
+    }
     if (condition == 0) {
       p = c;
       if (!SkipToCloseParen(p)) {
@@ -112,16 +117,15 @@ void ExecFor(TextPosition& p, Scope scope) {
 
 // do body while (condition) — the body runs at least once.
 void ExecDo(TextPosition& p, Scope scope) {
-  const TextPosition bodyStart = p + 3;
+  const TextPosition bodyStart = p;
   for (;;) {
     p = bodyStart;
     if (ExecBody(p, scope)) return;
     SkipBlanks(p);
-    if (!(PeekText(p) == 'w' && MatchKeyword(p, "while ("))) {
+    if (!AcceptKeyword(p, "while (")) {
       Fault(p);
       return;
     }
-    p += 7;
     Value condition;
     if (!Condition(p, scope, condition) || condition == 0) return;
   }
@@ -139,7 +143,7 @@ void ExecAssignment(TextPosition& p, Scope scope, int slot) {
   bool inMemory = true;
   if (indexed) {
     Value index;
-    if (!EvalIndex(p, scope, index)) return;
+    if (!EvalIndex(p, scope, index, nullptr)) return;
     inMemory = IndexedAddress(name, VariableTable[slot].value, index, address, width);
   }
   SkipBlanks(p);
@@ -149,7 +153,7 @@ void ExecAssignment(TextPosition& p, Scope scope, int slot) {
   }
   p++;
   Value v;
-  bool hasValue = EvalValue(p, scope, v);
+  bool hasValue = EvalValue(p, scope, v, nullptr);
   if (HasError()) {
     Fault(p);  // reported where the right-hand side stopped
     return;
@@ -164,11 +168,41 @@ void ExecAssignment(TextPosition& p, Scope scope, int slot) {
     return;
   }
   if (width == 1) {
-    Memory[address] = uint8_t(Bits(v));
+    ScriptMemory::StoreByte(address, uint8_t(Bits(v)));
   } else {
-    WriteWord(address, v);
+    ScriptMemory::StoreWord(address, v);
   }
-  NoteStore(address);
+}
+
+// An assignment whose index and right-hand side have straight-line
+// programs, made at once as ExecAssignment makes it; false, with nothing
+// changed, where ExecAssignment would do anything else.
+bool StraightAssignment(const StatementForm& form, TextPosition& p, Scope scope, int slot) {
+  if (form.value < 0 || VariableTable[slot].NameLength != form.nameLength) return false;
+  const EvalForm& value = EvalFormOf(form.value);
+  if (value.faultAtStop) return false;
+  const Value modulo = Modulo();
+  uint32_t address = 0, width = 4;
+  Value v;
+  if (form.index >= 0) {
+    Value index;
+    if (!PureValue(&EvalFormOf(form.index), scope, index) ||
+        !IndexedAddress(form.first, VariableTable[slot].value, index, address, width) ||
+        !PureValue(&value, scope, v)) {
+      Modulo() = modulo;
+      return false;
+    }
+    if (width == 1) {
+      ScriptMemory::StoreByte(address, uint8_t(Bits(v)));
+    } else {
+      ScriptMemory::StoreWord(address, v);
+    }
+  } else {
+    if (!PureValue(&value, scope, v)) return false;
+    VariableTable[slot].value = v;
+  }
+  p = value.stop;
+  return true;
 }
 
 }  // namespace
@@ -176,26 +210,38 @@ void ExecAssignment(TextPosition& p, Scope scope, int slot) {
 // Selects the statement by its first character: "if (", "for (", "do ", a
 // variable (assignment), another name (procedure call), or the empty statement.
 bool ExecStatement(TextPosition& p, Scope scope) {
-  SkipBlanks(p);
+  const StatementForm* form = StatementFormAt(p);
+  if (form != nullptr) {
+    p = form->first;
+  } else {
+    SkipBlanks(p);
+  }
   if (HasError()) return true;
   if (StepBudget >= 0 && StepBudget-- == 0) {
     RequestStop();
     return true;
   }
   uint8_t c = PeekText(p);
-  if (c == 'i' && MatchKeyword(p, "if (")) {
-    ExecIf(p, scope);
-  } else if (c == 'f' && MatchKeyword(p, "for (")) {
-    ExecFor(p, scope);
-  } else if (c == 'd' && MatchKeyword(p, "do ")) {
-    ExecDo(p, scope);
-  } else if (IsNameChar(c)) {
-    int slot = FindVariable(p, scope);
-    if (slot >= 0) {
-      ExecAssignment(p, scope, slot);
-    } else {
-      CallProcedure(p, scope);
+  const StatementKind kind = form != nullptr ? form->kind
+                             : c == 'i' && MatchKeyword(p, "if (")   ? StatementKind::If
+                             : c == 'f' && MatchKeyword(p, "for (")  ? StatementKind::For
+                             : c == 'd' && MatchKeyword(p, "do ")    ? StatementKind::Do
+                             : IsNameChar(c)                         ? StatementKind::Name
+                                                                     : StatementKind::Empty;
+  switch (kind) {
+    case StatementKind::If: AcceptKeyword(p, "if ("); ExecIf(p, scope); break;
+    case StatementKind::For: AcceptKeyword(p, "for ("); ExecFor(p, scope); break;
+    case StatementKind::Do: AcceptKeyword(p, "do "); ExecDo(p, scope); break;
+    case StatementKind::Name: {
+      int slot = FindVariable(p, scope);
+      if (slot < 0) {
+        CallProcedure(p, scope, form != nullptr && form->call >= 0 ? &CallFormOf(form->call) : nullptr);
+      } else if (form == nullptr || !StraightAssignment(*form, p, scope, slot)) {
+        ExecAssignment(p, scope, slot);
+      }
+      break;
     }
+    case StatementKind::Empty: break;
   }
   return HasError();
 }
@@ -208,8 +254,7 @@ static bool ExecBlock(TextPosition& p, Scope scope) {
   p++;
   for (;;) {
     SkipBlanks(p);
-    if (!MatchKeywordAndBlank(p, "var")) break;
-    p += 4;
+    if (!AcceptKeywordAndBlank(p, "var")) break;
     if (DeclareVariables(p, true) <= 0 || HasError()) break;
   }
   while (!HasError()) {
@@ -222,7 +267,7 @@ static bool ExecBlock(TextPosition& p, Scope scope) {
     if (p == start) Fault(p);
   }
   StepOne(p);
-  VariableCount = saved;
+  ReleaseSlots(saved);
   return HasError();
 }
 

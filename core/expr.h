@@ -1,6 +1,8 @@
 // The expression evaluator: computes one expression straight from the text
-// onto OperandStack, by recursive descent over four binary levels.
+// onto OperandStack, by recursive descent over four binary levels, reading
+// the text's decoded form where it has one.
 #pragma once
+#include "core/decode.h"
 #include "core/state.h"
 
 namespace vorla {
@@ -13,16 +15,33 @@ namespace vorla {
 // whether ErrorPosition is set.
 bool EvalExpression(TextPosition& p, Scope scope, int minLevel);
 
-// Evaluates one whole expression and pops its Value into `out`. An expression
-// that leaves no Value is a fault where it should have begun. Answers whether
-// a Value was taken; the cursor stays where the evaluation stopped.
-bool EvalValue(TextPosition& p, Scope scope, Value& out);
+// EvalExpression with the form decoded for p (nullptr: none, the text is read).
+bool Evaluate(TextPosition& p, Scope scope, int minLevel, const EvalForm* form);
 
-// [index] after a variable's name, from the '[': evaluates the index and steps
-// over the ']'. A missing ']' is a fault at the character found instead (the
-// cursor goes one past it, and the index Value stays on the stack); an empty
-// index is a fault at the ']'.
-bool EvalIndex(TextPosition& p, Scope scope, Value& index);
+// The Value of a whole expression (minimum level 0) from its form's
+// straight-line program, as EvalExpression at the form's key gives it before
+// the stop character is looked at: false, with nothing changed, where the
+// program cannot give it (no form or no program, a pending fault, or the
+// evaluation would do anything else); the cursor is then the caller's to
+// move, to the form's stop.
+bool PureValue(const EvalForm* form, Scope scope, Value& out);
+
+// The fault of an expression that stops at p, where an operator is expected
+// and the character there is none.
+void FaultNoOperator(TextPosition p);
+
+// Evaluates one whole expression (with the form decoded for p, if any) and
+// pops its Value into `out`. An expression that leaves no Value is a fault
+// where it should have begun. Answers whether a Value was taken; the cursor
+// stays where the evaluation stopped.
+bool EvalValue(TextPosition& p, Scope scope, Value& out, const EvalForm* form);
+
+// [index] after a variable's name, from the '[': evaluates the index (with the
+// form decoded for just past the '[', if any) and steps over the ']'. A
+// missing ']' is a fault at the character found instead (the cursor goes one
+// past it, and the index Value stays on the stack); an empty index is a fault
+// at the ']'.
+bool EvalIndex(TextPosition& p, Scope scope, Value& index, const EvalForm* form);
 
 // Where name[index] reaches from the variable's Value `base`: one byte at
 // base + index for a name beginning with '_', else the Value at base + 4 *
@@ -31,5 +50,12 @@ bool IndexedAddress(TextPosition name, Value base, Value index, uint32_t& addres
 
 // IndexedAddress, with bytes outside script memory a fault at the name.
 bool IndexedTarget(TextPosition name, Value base, Value index, uint32_t& address, uint32_t& width);
+
+// A decoded form holds while the text generation it was read in stands; after
+// anything that may have run a script's store, the caller keeps it only then.
+template <typename Form>
+inline const Form* StillCurrent(const Form* form, uint64_t generation) {
+  return form != nullptr && ScriptMemory::Generation() == generation ? form : nullptr;
+}
 
 }  // namespace vorla

@@ -1,16 +1,20 @@
-// Script memory: one byte array that holds the loaded text, the input line and
-// the array memory at fixed offsets. Text positions and script addresses are
-// both offsets into it, so whatever address a script computes is checked here
-// before any byte is read or written; nothing outside this array is touched.
+// Script memory: one byte array that holds the constant names, the loaded
+// text, the input line and the array memory at fixed offsets. Text positions
+// and script addresses are both offsets into it, so whatever address a script
+// computes is checked before any byte is read or written. The store functions
+// here are the only way its bytes change; a store that reaches SourceBuffer
+// advances the text generation, which everything remembered about the text is
+// stamped with.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "core/value.h"
 
 namespace vorla {
 
-// A cursor into the text being interpreted: an offset into Memory.
+// A cursor into the text being interpreted: an offset into the memory.
 using TextPosition = uint32_t;
 
 // The areas. Address 0 lies in none of them, and zero-filled gaps follow the
@@ -35,15 +39,51 @@ inline constexpr uint32_t kGuardSize = kSourceSize + 16;
 // The longest text that fits in SourceBuffer together with its ending NUL.
 inline constexpr uint32_t kMaxSourceLength = kSourceSize - 1;
 
-extern uint8_t Memory[kMemorySize + kGuardSize];
+inline bool InSource(uint32_t address) { return address - kSourceBase < kSourceSize; }
+
+class ScriptMemory {
+ public:
+  // The byte at p, unchecked: p lies in the memory or in its guard.
+  static uint8_t At(uint32_t p) { return bytes_[p]; }
+  // The bytes from address a on, to read (a lies inside the memory).
+  static const uint8_t* View(uint32_t a) { return bytes_ + a; }
+
+  // Advances whenever the text may read differently: a store that changes a
+  // byte of SourceBuffer, a load, a new routine row (which a called name may
+  // find), a reset.
+  static uint64_t Generation() { return generation_; }
+  static void AdvanceGeneration() { generation_++; }
+
+  // Stores inside the memory (the caller has checked the address).
+  static void StoreByte(uint32_t a, uint8_t b) {
+    if (InSource(a) && bytes_[a] != b) generation_++;
+    bytes_[a] = b;
+  }
+  static void StoreWord(uint32_t a, Value v) {
+    uint32_t bits = Bits(v);
+    for (uint32_t i = 0; i < 4; i++) StoreByte(a + i, uint8_t(bits >> (8 * i)));
+  }
+  static void StoreBytes(uint32_t a, const void* bytes, size_t count) {
+    for (size_t i = 0; i < count; i++) StoreByte(a + uint32_t(i), static_cast<const uint8_t*>(bytes)[i]);
+  }
+  // Every byte back to zero, as in a fresh process.
+  static void Clear() {
+    std::memset(bytes_, 0, sizeof bytes_);
+    generation_++;
+  }
+
+ private:
+  alignas(64) static inline uint8_t bytes_[kMemorySize + kGuardSize] = {};
+  static inline uint64_t generation_ = 1;
+};
 
 // The byte at a text position; every position past the memory reads as NUL.
-inline uint8_t Peek(TextPosition p) { return p < kMemorySize ? Memory[p] : 0; }
+inline uint8_t Peek(TextPosition p) { return p < kMemorySize ? ScriptMemory::At(p) : 0; }
 
 // The byte at a cursor of the interpreter, read without a check (see
 // kGuardSize): the scanning, the evaluator and the executor read the text
 // through this.
-inline uint8_t PeekText(TextPosition p) { return Memory[p]; }
+inline uint8_t PeekText(TextPosition p) { return ScriptMemory::At(p); }
 
 // The end of the script area that holds [address, address + width), or 0 when
 // those bytes do not lie inside one of SourceBuffer, InputLine, ArrayMemory.
@@ -59,14 +99,10 @@ inline uint32_t AreaEnd(uint32_t address, uint32_t width) {
 }
 inline bool InScriptMemory(uint32_t address, uint32_t width) { return AreaEnd(address, width) != 0; }
 
-// Checked accesses for script addresses; the caller has tested InScriptMemory.
+// A Value stored little-endian at a (inside the memory).
 inline Value ReadWord(uint32_t a) {
-  return Wrap(uint32_t(Memory[a]) | uint32_t(Memory[a + 1]) << 8 | uint32_t(Memory[a + 2]) << 16 |
-              uint32_t(Memory[a + 3]) << 24);
-}
-inline void WriteWord(uint32_t a, Value v) {
-  uint32_t bits = Bits(v);
-  for (int i = 0; i < 4; i++) Memory[a + i] = uint8_t(bits >> (8 * i));
+  return Wrap(uint32_t(PeekText(a)) | uint32_t(PeekText(a + 1)) << 8 | uint32_t(PeekText(a + 2)) << 16 |
+              uint32_t(PeekText(a + 3)) << 24);
 }
 
 }  // namespace vorla

@@ -2,14 +2,16 @@
 #include "core/names.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "core/scan.h"
-#include "core/textcache.h"
 
 namespace vorla {
 
+namespace {
+
 // Whether the first `length` characters at `name` stand at p.
-static bool NamePresent(TextPosition p, TextPosition name, int32_t length) {
+bool NamePresent(TextPosition p, TextPosition name, int32_t length) {
   if (PeekText(p) != PeekText(name)) return false;
   for (int32_t i = 1; i < length; i++) {
     if (PeekText(p + TextPosition(i)) != PeekText(name + TextPosition(i))) return false;
@@ -17,76 +19,126 @@ static bool NamePresent(TextPosition p, TextPosition name, int32_t length) {
   return true;
 }
 
-static bool VariableAt(TextPosition p, const Variable& v) {
+bool VariableAt(TextPosition p, const Variable& v) {
   if (!NamePresent(p, v.Name, v.NameLength)) return false;
   uint8_t next = PeekText(p + TextPosition(v.NameLength));
   return !IsNameChar(next) && next != '(';
 }
 
-// The frame's slots from Top (or VariableCount) down to ScopeBase, newest
-// first; then the globals below the frame.
-static int SearchSlots(TextPosition p, Scope scope) {
-  int top = std::min(scope.Top, VariableCount);
-  int base = std::max(scope.ScopeBase, 0);
-  for (int i = top - 1; i >= base; i--) {
-    if (VariableAt(p, VariableTable[i])) return i;
-  }
-  for (int i = std::min({GlobalCount, base, top}) - 1; i >= 0; i--) {
-    if (VariableAt(p, VariableTable[i])) return i;
-  }
-  return -1;
+// Links slot s in at the head of its bucket, noting whether its name is still
+// a run of name characters.
+void IndexSlot(int32_t s) {
+  Variable& v = VariableTable[s];
+  v.Broken = v.NameLength < 1 || NameLengthAt(v.Name) < v.NameLength;
+  BrokenNames += v.Broken;
+  v.Bucket = NameBucket(PeekText(v.Name), v.NameLength);
+  v.Older = NameIndex[v.Bucket];
+  NameIndex[v.Bucket] = int16_t(s);
 }
 
-// Whether every live slot's name is a run of name characters. Each name is
-// one when its slot is named, and only a store into the text can break one
-// up, so this is checked once per text generation: slots named later in it
-// are named from the text as it stands.
-static bool LiveNamesWhole() {
-  if (WholeNamesGeneration == TextAnswerGeneration) return true;
-  for (int i = 0; i < VariableCount; i++) {
-    const Variable& v = VariableTable[i];
-    for (int32_t k = 0; k < v.NameLength; k++) {
-      if (!IsNameChar(PeekText(v.Name + TextPosition(k)))) return false;
+// A slot's name lies in the text, whose bytes a script may change: after any
+// change the live slots are indexed anew by the names they now have.
+void IndexLiveSlots() {
+  NamesEpoch++;
+  std::fill(std::begin(NameIndex), std::end(NameIndex), int16_t(-1));
+  BrokenNames = 0;
+  for (int32_t s = 0; s < VariableCount; s++) IndexSlot(s);
+  NameIndexGeneration = ScriptMemory::Generation();
+}
+
+// Visible from `scope`: the frame from ScopeBase up to Top (or VariableCount),
+// then the globals below both.
+struct Visible {
+  int32_t top, base, globalTop;
+  explicit Visible(Scope scope)
+      : top(std::min(scope.Top, VariableCount)),
+        base(std::max(scope.ScopeBase, 0)),
+        globalTop(std::min({GlobalCount, base, top})) {}
+  bool Contains(int32_t s) const { return s < top && (s >= base || s < globalTop); }
+};
+
+}  // namespace
+
+void PushSlot(TextPosition name, int32_t length) {
+  if (NameIndexGeneration != ScriptMemory::Generation()) IndexLiveSlots();
+  Variable& v = VariableTable[VariableCount];
+  if (v.Name != name || v.NameLength != length) NamesEpoch++;
+  v.Name = name;
+  v.NameLength = length;
+  IndexSlot(VariableCount++);
+}
+
+void ReleaseSlots(int32_t count) {
+  if (NameIndexGeneration != ScriptMemory::Generation()) {
+    VariableCount = count;
+    IndexLiveSlots();
+    return;
+  }
+  while (VariableCount > count) {
+    const Variable& v = VariableTable[--VariableCount];
+    NameIndex[v.Bucket] = v.Older;
+    BrokenNames -= v.Broken;
+  }
+}
+
+NameAnswer NameAnswers[kSourceSize];
+uint64_t NamesEpoch = 1;
+
+void SetGlobalCount(int32_t count) {
+  GlobalCount = count;
+  NamesEpoch++;
+}
+
+// Slots are only ever named at the top and released from the top, so each
+// bucket runs from the newest slot to the oldest, the order the scope rule
+// searches in. With whole names, a slot means the name at p exactly when its
+// name is the run of name characters there and no '(' follows.
+int LookUpVariable(TextPosition p, Scope scope) {
+  if (!DecodeText) return SearchVariable(p, scope);
+  const uint64_t generation = ScriptMemory::Generation();
+  if (NameIndexGeneration != generation) IndexLiveSlots();
+  if (BrokenNames > 0) return SearchVariable(p, scope);
+  const Visible visible(scope);
+  const uint32_t offset = p - kSourceBase;
+  NameAnswer* a = offset < kSourceSize ? &NameAnswers[offset] : nullptr;
+  const int32_t length = NameLengthAt(p);
+  const uint16_t bucket = NameBucket(PeekText(p), length);
+  const bool call = PeekText(p + TextPosition(length)) == '(';
+  int32_t slot = -1;
+  if (!call && length > 0) {
+    for (int32_t s = NameIndex[bucket]; s >= 0; s = VariableTable[s].Older) {
+      const Variable& v = VariableTable[s];
+      if (visible.Contains(s) && v.NameLength == length &&
+          std::memcmp(ScriptMemory::View(p), ScriptMemory::View(v.Name), size_t(length)) == 0) {
+        slot = s;
+        break;
+      }
     }
   }
-  WholeNamesGeneration = TextAnswerGeneration;
-  return true;
-}
-
-// Whether the name at p is directly followed by '(' while the live names are
-// whole: then no slot can mean it in any scope, since a name of its length is
-// followed by the '(' and a longer one would have to hold the '('.
-static bool NameOfCall(TextPosition p) {
-  TextPosition end = p;
-  while (IsNameChar(PeekText(end))) end++;
-  return PeekText(end) == '(' && LiveNamesWhole();
-}
-
-int SearchVariable(TextPosition p, Scope scope) {
-  uint32_t offset = p - kSourceBase;
-  if (offset < kSourceSize && CallNames[offset] == TextAnswerGeneration) return -1;
-  int slot = SearchSlots(p, scope);
-  if (offset < kSourceSize) {
-    VariableAnswers[offset] = {TextAnswerGeneration, SlotNamesVersion, scope.ScopeBase, scope.Top, VariableCount, slot};
-    if (slot < 0 && NameOfCall(p)) CallNames[offset] = TextAnswerGeneration;
+  if (a != nullptr) {
+    const bool relative = slot >= visible.base;
+    *a = {generation, NamesEpoch, scope.ScopeBase, scope.Top, VariableCount, slot, length, bucket, call, relative,
+          relative ? slot - scope.ScopeBase : slot, slot >= 0 ? VariableTable[slot].Name : 0};
   }
   return slot;
 }
 
-[[gnu::noinline]] static int SearchRoutine(TextPosition p) {
-  for (int row = 0; row < RoutineCount; row++) {
-    if (NamePresent(p, RoutineTable[row].Name, RoutineTable[row].NameLength)) return row;
+int SearchVariable(TextPosition p, Scope scope) {
+  const Visible visible(scope);
+  for (int32_t s = visible.top - 1; s >= visible.base; s--) {
+    if (VariableAt(p, VariableTable[s])) return s;
+  }
+  for (int32_t s = visible.globalTop - 1; s >= 0; s--) {
+    if (VariableAt(p, VariableTable[s])) return s;
   }
   return -1;
 }
 
-// The answer at a text position holds while no row is added or removed.
 int FindRoutine(TextPosition p) {
-  uint32_t row;
-  if (RecallAnswer(TextAnswer::RoutineRow, p, uint32_t(RoutineCount), row)) return int(row);
-  row = uint32_t(SearchRoutine(p));
-  RememberAnswer(TextAnswer::RoutineRow, p, uint32_t(RoutineCount), row);
-  return int(row);
+  for (int row = 0; row < RoutineCount; row++) {
+    if (NamePresent(p, RoutineTable[row].Name, RoutineTable[row].NameLength)) return row;
+  }
+  return -1;
 }
 
 }  // namespace vorla

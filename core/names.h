@@ -1,30 +1,109 @@
-// Name resolution: which variable slot or routine row a name in the text means.
-// Both lookups work on the text in place and record no fault.
+// Name resolution: which variable slot or routine row a name in the text means,
+// and the one way slots are named and released. Both lookups work on the text
+// in place and record no fault.
 #pragma once
 #include "core/state.h"
-#include "core/textcache.h"
 
 namespace vorla {
 
-// The newest visible slot whose name stands at p (and is not directly followed
-// by a name character or '('), or -1. The answer depends on the text, the
-// scope, VariableCount, GlobalCount and the slots' names; it is remembered per
-// text position with all but the text, which SlotNamesVersion stands for in
-// part, and looked up again only when one of them differs. A name directly
-// followed by '(' means no slot in any scope while the slots' names are whole
-// (see names.cpp); that holds for the rest of the text generation.
-int SearchVariable(TextPosition p, Scope scope);
+// Names slot VariableCount (its Value is kept as it was) and makes it live.
+// The caller has checked that a slot is free.
+void PushSlot(TextPosition name, int32_t length);
+
+// Releases the live slots from `count` up: VariableCount goes back to count.
+void ReleaseSlots(int32_t count);
+
+// The newest visible slot whose name stands at p, not directly followed by a
+// name character or '(', or -1.
+//
+// Every live slot is kept in NameIndex by its name's first byte and length,
+// so a lookup at any recursion depth meets only the slots whose names could
+// be the one at p, newest first. Each name in SourceBuffer remembers its last
+// answer, relative to ScopeBase when it was a slot of the running frame, and
+// that answer is taken again when it is still exactly right: the slot is the
+// newest of its bucket, visible, and named from the same place. All of this
+// holds while every live slot's name is a run of name characters, as it is
+// when the slot is named; a script that breaks one by storing into its own
+// text is answered by SearchVariable until the slot is released.
+inline int FindVariable(TextPosition p, Scope scope);
+
+// The answer remembered for the name at one position of SourceBuffer. It is
+// kept only while every live name is whole, and that stays so for the rest of
+// the text generation it was found in.
+struct NameAnswer {
+  uint64_t generation;   // the text generation it was found in
+  uint64_t epoch;        // NamesEpoch when `answer` was last found right
+  int32_t base, top;     // the scope it was last found right in
+  int32_t count;         // VariableCount then
+  int32_t answer;        // the slot it was then, or -1
+  int32_t length;        // the name characters at the position
+  uint16_t bucket;
+  bool call;             // a '(' follows the name: it means no variable
+  bool relative;         // slot counts from ScopeBase
+  int32_t slot;          // the answer, or -1
+  TextPosition named;    // where the answer's name was declared
+};
+extern NameAnswer NameAnswers[kSourceSize];
+
+// Advances whenever a slot gets another name than it had, the slots are
+// indexed anew, or GlobalCount changes: an answer found in the same epoch,
+// scope and VariableCount is still the answer, since every live slot has the
+// name it had then.
+extern uint64_t NamesEpoch;
+
+// Whether an answer found in `epoch`, scope {base, top} and VariableCount
+// `count` is still the answer in `scope`.
+inline bool SameNames(uint64_t epoch, int32_t base, int32_t top, int32_t count, Scope scope) {
+  return epoch == NamesEpoch && base == scope.ScopeBase && top == scope.Top && count == VariableCount;
+}
+
+// GlobalCount = count.
+void SetGlobalCount(int32_t count);
+
+// FindVariable when the answer remembered at p does not hold.
+int LookUpVariable(TextPosition p, Scope scope);
+
+// Whether slot s is visible from `scope`.
+inline bool VisibleSlot(int32_t s, Scope scope) {
+  const int32_t top = scope.Top < VariableCount ? scope.Top : VariableCount;
+  if (s >= top) return false;
+  const int32_t base = scope.ScopeBase > 0 ? scope.ScopeBase : 0;
+  return s >= base || (s < GlobalCount && s < base);
+}
+
+// With every name whole, a slot that is the newest of its bucket and visible
+// has no newer slot that could mean the same name.
 inline int FindVariable(TextPosition p, Scope scope) {
-  uint32_t offset = p - kSourceBase;
+  const uint32_t offset = p - kSourceBase;
   if (offset < kSourceSize) {
-    const VariableAnswer& e = VariableAnswers[offset];
-    if (e.generation == TextAnswerGeneration && e.version == SlotNamesVersion && e.scopeBase == scope.ScopeBase &&
-        e.top == scope.Top && e.count == VariableCount) {
-      return e.slot;
+    NameAnswer& a = NameAnswers[offset];
+    if (a.generation == ScriptMemory::Generation()) {
+      if (SameNames(a.epoch, a.base, a.top, a.count, scope)) return a.answer;
+      if (a.call) return -1;
+      int32_t slot = -1;
+      if (a.slot < 0) {
+        if (NameIndex[a.bucket] >= 0) return LookUpVariable(p, scope);
+      } else {
+        slot = a.relative ? scope.ScopeBase + a.slot : a.slot;
+        if (slot < 0 || NameIndex[a.bucket] != slot || !VisibleSlot(slot, scope) ||
+            VariableTable[slot].Name != a.named || VariableTable[slot].NameLength != a.length) {
+          return LookUpVariable(p, scope);
+        }
+      }
+      a.epoch = NamesEpoch;
+      a.base = scope.ScopeBase;
+      a.top = scope.Top;
+      a.count = VariableCount;
+      a.answer = slot;
+      return slot;
     }
   }
-  return SearchVariable(p, scope);
+  return LookUpVariable(p, scope);
 }
+
+// The same answer by walking every visible slot, newest first: what the
+// interpreter uses when it reads the text without its decoded form.
+int SearchVariable(TextPosition p, Scope scope);
 
 // The first row whose whole name begins the text at p, or -1. Nothing after the
 // name is tested, so a longer name finds a routine whose name begins it.

@@ -1,103 +1,92 @@
-// Scanning primitives: blanks, comments, keyword literals, and the walks that
-// pass over a statement, a block or a parenthesised list without running it.
+// Scanning primitives: blanks, comments, keyword literals, operators and
+// literals, and the walks that pass over a statement, a block or a
+// parenthesised list without running it.
 #include "core/scan.h"
-
-#include "core/textcache.h"
 
 namespace vorla {
 
-// The walk's end is remembered per text position: line breaks and indents
-// before most statements would be walked again on every pass.
-void SkipBlanksAndComments(TextPosition& p) {
-  uint32_t end;
-  if (RecallAnswer(TextAnswer::BlanksEnd, p, 0, end)) {
-    p = end;
-    return;
-  }
-  const TextPosition start = p;
+void WalkBlanks(TextPosition& p) {
   for (;;) {
     uint8_t c = PeekText(p);
     if (IsBlank(c)) {
       p++;
     } else if (c == '#') {
-      while (PeekText(p) != 13 && PeekText(p) != 0) p++;
+      while (PeekText(p) != kCR && PeekText(p) != kNul) p++;
     } else {
-      RememberAnswer(TextAnswer::BlanksEnd, start, 0, p);
       return;
     }
   }
 }
 
+int32_t NameLengthAt(TextPosition p) {
+  int32_t n = 0;
+  while (IsNameChar(PeekText(p + TextPosition(n)))) n++;
+  return n;
+}
+
 bool MatchKeyword(TextPosition p, std::string_view literal) {
-  for (size_t i = 1; i < literal.size(); i++) {
+  for (size_t i = 0; i < literal.size(); i++) {
     if (PeekText(p + TextPosition(i)) != uint8_t(literal[i])) return false;  // a NUL differs too
   }
   return true;
 }
 
-bool MatchKeywordAndBlank(TextPosition p, std::string_view literal) {
-  return PeekText(p) == uint8_t(literal[0]) && MatchKeyword(p, literal) &&
-         IsBlank(PeekText(p + TextPosition(literal.size())));
+bool AcceptKeyword(TextPosition& p, std::string_view literal) {
+  if (!MatchKeyword(p, literal)) return false;
+  p += TextPosition(literal.size());
+  return true;
+}
+
+bool AcceptKeywordAndBlank(TextPosition& p, std::string_view literal) {
+  if (!MatchKeyword(p, literal) || !IsBlank(PeekText(p + TextPosition(literal.size())))) return false;
+  p += TextPosition(literal.size() + 1);
+  return true;
 }
 
 // A block is walked brace by brace; a double quote jumps to just past the next
 // one and an apostrophe jumps over the character and its closing apostrophe.
 // Comments are not recognised inside the walk.
-static bool SkipBlock(TextPosition& p) {
+static bool WalkBlock(TextPosition& p) {
   int depth = 0;
   for (;;) {
     uint8_t c = PeekText(p);
-    if (c == 0) return false;
+    if (c == kNul) return false;
     p++;
     if (c == '{') {
       depth++;
     } else if (c == '}') {
       if (--depth == 0) return true;
-    } else if (c == '"') {
-      while (PeekText(p) != '"') {
-        if (PeekText(p) == 0) return false;
+    } else if (c == kQuote) {
+      while (PeekText(p) != kQuote) {
+        if (PeekText(p) == kNul) return false;
         p++;
       }
       p++;
-    } else if (c == '\'') {
+    } else if (c == kApostrophe) {
       for (int i = 0; i < 2; i++) {
-        if (PeekText(p) == 0) return false;
+        if (PeekText(p) == kNul) return false;
         p++;
       }
     }
   }
 }
 
-static bool WalkStatement(TextPosition& p) {
-  SkipBlanks(p);
-  if (PeekText(p) == '{') return SkipBlock(p);
+bool WalkStatement(TextPosition& p) {
+  WalkBlanks(p);
+  if (PeekText(p) == '{') return WalkBlock(p);
   for (;;) {
     uint8_t c = PeekText(p);
-    if (c == 0) return false;
+    if (c == kNul) return false;
     p++;
     if (c == ';') return true;
   }
 }
 
-// The walks are remembered by where they began; a walk that met the NUL is
-// walked again (it ends the run anyway).
-bool SkipStatement(TextPosition& p) {
-  const TextPosition start = p;
-  uint32_t end;
-  if (RecallAnswer(TextAnswer::StatementEnd, start, 0, end)) {
-    p = end;
-    return true;
-  }
-  if (!WalkStatement(p)) return false;
-  RememberAnswer(TextAnswer::StatementEnd, start, 0, p);
-  return true;
-}
-
-static bool WalkToCloseParen(TextPosition& p) {
+bool WalkToCloseParen(TextPosition& p) {
   int depth = 1;
   for (;;) {
     uint8_t c = PeekText(p);
-    if (c == 0) return false;
+    if (c == kNul) return false;
     p++;
     if (c == '(') {
       depth++;
@@ -107,16 +96,51 @@ static bool WalkToCloseParen(TextPosition& p) {
   }
 }
 
-bool SkipToCloseParen(TextPosition& p) {
-  const TextPosition start = p;
-  uint32_t end;
-  if (RecallAnswer(TextAnswer::CloseParenEnd, start, 0, end)) {
-    p = end;
-    return true;
+Operator Classify(TextPosition p) {
+  switch (PeekText(p)) {
+    case '*': return {Op::Mul, 4, 1};
+    case '/': return {Op::Div, 4, 1};
+    case '%': return {Op::Rem, 4, 1};
+    case '+': return {Op::Add, 3, 1};
+    case '-': return {Op::Sub, 3, 1};
+    case '&': return {Op::And, 2, 1};
+    case '|': return {Op::Or, 2, 1};
+    case '^': return {Op::Xor, 2, 1};
+    case '=': return {Op::Eq, 1, 1};
+    case '<':
+      if (PeekText(p + 1) == '>') return {Op::Ne, 1, 2};
+      if (PeekText(p + 1) == '=') return {Op::Le, 1, 2};
+      return {Op::Lt, 1, 1};
+    case '>':
+      if (PeekText(p + 1) == '=') return {Op::Ge, 1, 2};
+      return {Op::Gt, 1, 1};
+    default: return {Op::None, 0, 0};
   }
-  if (!WalkToCloseParen(p)) return false;
-  RememberAnswer(TextAnswer::CloseParenEnd, start, 0, p);
-  return true;
+}
+
+static int HexDigit(uint8_t c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+Value DecimalAt(TextPosition p, TextPosition& end) {
+  uint32_t v = 0;
+  while (IsDigit(PeekText(p))) v = v * 10 + uint32_t(PeekText(p++) - '0');
+  end = p;
+  return Wrap(v);
+}
+
+Value HexAt(TextPosition p, TextPosition& end) {
+  uint32_t v = 0;
+  for (int d; (d = HexDigit(PeekText(++p))) >= 0;) v = v << 4 | uint32_t(d);
+  end = p;
+  return Wrap(v);
+}
+
+bool CharacterAt(TextPosition p) {
+  return PeekText(p + 1) != kNul && PeekText(p + 2) == kApostrophe;
 }
 
 }  // namespace vorla

@@ -13,8 +13,7 @@ class Console;
 
 // Capacities of the fixed tables.
 inline constexpr int kMaxVariables = 128;   // VariableTable slots, the predefined three included
-inline constexpr int kMaxRoutines = 64;     // RoutineTable rows: 13 built-ins and 51 script routines
-inline constexpr int kBuiltinCount = 13;
+inline constexpr int kMaxRoutines = 64;     // RoutineTable rows: the built-ins, then the script's routines
 inline constexpr int kMaxOperands = 32;     // OperandStack slots
 // Nested script routine calls: deep enough for real recursion, shallow enough
 // that the host stack never runs out.
@@ -34,7 +33,17 @@ struct Variable {
   TextPosition Name;   // first character of the name, in the text or the constant area
   int32_t NameLength;
   Value value;
+  uint16_t Bucket;     // where NameIndex keeps the slot while it is live
+  int16_t Older;       // the next older live slot in the same bucket, or -1
+  bool Broken;         // its name is no run of name characters any more
 };
+
+// NameIndex keeps every live slot in a bucket chosen by its name's first byte
+// and length, newest first.
+inline constexpr int kNameBuckets = 1024;
+inline constexpr uint16_t NameBucket(uint8_t first, int32_t length) {
+  return uint16_t((first * 61u + uint32_t(length)) % kNameBuckets);
+}
 
 struct RoutineEntry {
   Kind kind;
@@ -55,13 +64,24 @@ struct Scope {
 };
 inline constexpr Scope kEveryLiveVariable{0, kLiveTop};
 
+// What the built-in library installs besides its rows (builtins/table.cpp).
+struct Library {
+  int32_t BuiltinCount;      // rows 0 .. BuiltinCount-1 of RoutineTable
+  int32_t LineInputRow;      // Input_, which a typed line may not call
+  void (*DivisionNotice)();  // prints " Divided by 0 " and polls the keyboard
+};
+
 extern TextPosition SourceStart;                 // first byte of the loaded text
 extern uint32_t SourceLength;                    // bytes loaded, NUL not counted
 extern Variable VariableTable[kMaxVariables];
 extern int32_t VariableCount;                    // slots 0..VariableCount-1 are live
 extern int32_t GlobalCount;                      // VariableCount right after the global section
+extern int16_t NameIndex[kNameBuckets];          // the newest live slot of each bucket, or -1
+extern uint64_t NameIndexGeneration;             // the text generation NameIndex was built in
+extern int32_t BrokenNames;                      // live slots whose names a store into the text broke
 extern RoutineEntry RoutineTable[kMaxRoutines];
 extern int32_t RoutineCount;
+extern Library InstalledLibrary;
 extern Value OperandStack[kMaxOperands];
 extern int32_t OperandDepth;
 extern TextPosition ErrorPosition;               // kNoError, StopRequested, or the first fault
@@ -73,39 +93,26 @@ extern int32_t FaultCallDepth;                   // CallDepth when ErrorPosition
 extern int32_t NestingDepth;                     // bodies and expressions now running
 extern int64_t StepBudget;                       // statements left before a stop; < 0: no limit
 extern Console* ActiveConsole;                   // where output goes and keys come from
-extern uint32_t SlotNamesVersion;                // changes when a slot gets another name or GlobalCount changes
+extern bool DecodeText;                          // use the text's decoded form (a process setting, not reset)
+extern TextPosition RunCursor;                   // where main's body left the cursor
 
 // Predefined variable slots and constant names.
 inline constexpr int kArraySlot = 0;
 inline constexpr int kModuloSlot = 1;
 inline constexpr int kTimerSlot = 2;
 inline constexpr int kPredefinedCount = 3;
-inline constexpr int kInputRow = 9;
 extern TextPosition ReturnName;                  // "return", the result variable
 extern TextPosition MainName;                    // "main", the routine a run starts with
 
 inline Value& Modulo() { return VariableTable[kModuloSlot].value; }
 
-// Every change of a slot's name or of GlobalCount goes through these, so that
-// remembered variable lookups (see names.cpp) can tell they still hold.
-void SlotNamesChanged();
-inline void NameSlot(int32_t slot, TextPosition name, int32_t length) {
-  Variable& v = VariableTable[slot];
-  if (v.Name == name && v.NameLength == length) return;
-  v.Name = name;
-  v.NameLength = length;
-  SlotNamesChanged();
-}
-inline void SetGlobalCount(int32_t count) {
-  if (GlobalCount == count) return;
-  GlobalCount = count;
-  SlotNamesChanged();
-}
-
-// Back to the state of a fresh process: memory zeroed, built-in rows filled.
+// Back to the state of a fresh process: memory zeroed, no routine rows; the
+// built-in library installs its rows afterwards.
 void ResetProgramState(Console* console);
 // The reset a run starts with: counts, error, predefined variables.
 void ResetForRun();
+// Copies a name into the constant area and answers where it stands.
+TextPosition StoreConstant(const char* text);
 
 // Errors go through one door. Fault records a fault position, but never
 // replaces a stop request with an error.
@@ -124,6 +131,11 @@ inline void RequestStop() { ErrorPosition = StopRequested; }
 inline bool StoppedAt(TextPosition at) { return ErrorPosition == at && FaultCallDepth == CallDepth; }
 // No fault, or only the evaluator's own stop at `at`: the Value is complete.
 inline bool OnlyStoppedAt(TextPosition at) { return ErrorPosition == kNoError || StoppedAt(at); }
+// The construct that expects the ',' or ']' at `at` takes the evaluator's stop
+// there; any other fault stays.
+inline void ClearStopAt(TextPosition at) {
+  if (StoppedAt(at)) ErrorPosition = kNoError;
+}
 
 // OperandStack; a full stack is a fault at `at`, unless a fault is already
 // recorded (a call's result after its body failed): that one is reported.

@@ -1,5 +1,5 @@
 # Every example of the language manual prints what the manual says it prints.
 # Included by tests/CMakeLists.txt, where Python3 has been found.
-add_test(NAME manual_examples
-  COMMAND Python3::Interpreter ${CMAKE_CURRENT_LIST_DIR}/check_manual.py
-          $<TARGET_FILE:vorla> ${CMAKE_CURRENT_LIST_DIR}/language.md)
+vorla_script_test(manual_examples
+  Python3::Interpreter ${CMAKE_CURRENT_LIST_DIR}/check_manual.py
+  $<TARGET_FILE:vorla> ${CMAKE_CURRENT_LIST_DIR}/language.md)

@@ -92,7 +92,7 @@ def main():
 
     # Keywords, as the executor and the declarations spell them.
     sources = "".join(p.read_text() for p in sorted((root / "core").glob("*.cpp")))
-    keywords = {m.group(1) for m in re.finditer(r'MatchKeyword(?:AndBlank)?\(\w+, "(\w+)', sources)}
+    keywords = {m.group(1) for m in re.finditer(r'AcceptKeyword(?:AndBlank)?\(\w+, "(\w+)', sources)}
     check({"if", "else", "for", "do", "while", "var", "func", "proc"} <= keywords,
           f"keywords found in core/: {sorted(keywords)}")
     samples = {"if": "if (x) y = 1;", "for": "for (i = 0; i < 3; i = i + 1) ;", "do": "do x = 1; while (x);",

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "builtins/table.h"
 #include "core/state.h"
 #include "platform/scripted_console.h"
 #include "shell/load.h"
@@ -148,6 +149,20 @@ struct InputRun {
   RunOutcome outcome = RunOutcome::Finished;
   std::string output;    // the first kOutputCap bytes
   bool wholeOutput = true;  // false: more was written than the console kept
+  size_t outputSize = 0;    // bytes written, kept or not
+  // Where the run ended, as the interpreter's state shows it.
+  TextPosition errorPosition = kNoError;
+  TextPosition cursor = 0;
+  int32_t variableCount = 0;
+  int32_t operandDepth = 0;
+
+  // The same run in every way a script or its user can tell, and in the
+  // interpreter's own state at the end.
+  bool SameAs(const InputRun& o) const {
+    return loaded == o.loaded && outcome == o.outcome && output == o.output && outputSize == o.outputSize &&
+           errorPosition == o.errorPosition && cursor == o.cursor && variableCount == o.variableCount &&
+           operandDepth == o.operandDepth;
+  }
 };
 
 // Loads and runs one fuzz input with the step budget, interactive (so every
@@ -158,15 +173,33 @@ inline InputRun RunInput(const uint8_t* data, size_t size, LargeStack& stack, in
   ScriptedConsole console(std::string(input.keys), /*interactive=*/true);
   console.SetOutputCap(kOutputCap);
   ResetProgramState(&console);
+  InstallBuiltins();
   StepBudget = stepBudget;
   if (!LoadText(input.script)) return run;
   run.loaded = true;
   auto body = [&run] { run.outcome = RunProgram(); };
   stack.Run(body);
   run.output = console.Output();
+  run.outputSize = console.OutputSize();
   run.wholeOutput = console.OutputSize() == run.output.size();
+  run.errorPosition = ErrorPosition;
+  run.cursor = RunCursor;
+  run.variableCount = VariableCount;
+  run.operandDepth = OperandDepth;
   ActiveConsole = nullptr;
   return run;
+}
+
+// The input run twice: with the text's decoded form, and with the text read
+// as it stands. `decoded` and `read` get the two runs.
+inline void RunInputBothWays(const uint8_t* data, size_t size, LargeStack& stack, InputRun& decoded, InputRun& read,
+                             int64_t stepBudget = kStepBudget) {
+  const bool setting = DecodeText;
+  DecodeText = true;
+  decoded = RunInput(data, size, stack, stepBudget);
+  DecodeText = false;
+  read = RunInput(data, size, stack, stepBudget);
+  DecodeText = setting;
 }
 
 // Whether a run ended in one of the defined outcomes with the interpreter's

@@ -4,28 +4,25 @@
 
 #include <string>
 
+#include "core/chars.h"
 #include "core/state.h"
-#include "core/textcache.h"
 
 namespace vorla {
 
 namespace {
 
-constexpr uint8_t kCR = 13;
-constexpr uint8_t kLF = 10;
-
 // Appends one byte of the file; `previous` is the byte read before it.
 bool Store(uint8_t byte, int previous) {
   if (byte == kLF && previous == kCR) return true;  // CR LF is one line end
   if (SourceLength >= kMaxSourceLength) return false;
-  Memory[kSourceBase + SourceLength++] = byte == kLF ? kCR : byte;
+  ScriptMemory::StoreByte(kSourceBase + SourceLength++, byte == kLF ? kCR : byte);
   return true;
 }
 
 }  // namespace
 
 bool LoadText(std::string_view text) {
-  ForgetTextAnswers();
+  ScriptMemory::AdvanceGeneration();
   SourceStart = kSourceBase;
   SourceLength = 0;
   int previous = -1;
@@ -33,7 +30,7 @@ bool LoadText(std::string_view text) {
     if (!Store(uint8_t(c), previous)) return false;
     previous = uint8_t(c);
   }
-  Memory[kSourceBase + SourceLength] = 0;
+  ScriptMemory::StoreByte(kSourceBase + SourceLength, kNul);
   return true;
 }
 

@@ -2,10 +2,12 @@
 // large enough for the deepest nesting the interpreter allows.
 #include <pthread.h>
 
+#include <cstdlib>
 #include <optional>
 #include <string>
 
 #include "builtins/output.h"
+#include "builtins/table.h"
 #include "core/state.h"
 #include "platform/terminal_console.h"
 #include "shell/command_line.h"
@@ -49,6 +51,8 @@ int Finish(vorla::Console& console, int status) {
 int main(int argc, char** argv) {
   vorla::TerminalConsole console;
   vorla::ResetProgramState(&console);
+  vorla::InstallBuiltins();
+  vorla::DecodeText = vorla::DecodingWanted(std::getenv("VORLA_DECODE"));
   vorla::PrintConstant("vorla Ver0.01a 2016/01/31 by quillmar\n");
   if (std::optional<int> status = vorla::AnswerCommandLine(argc, argv)) {
     return Finish(console, *status);

@@ -2,7 +2,10 @@
 // "err at LINE:rest of the line".
 #include "shell/run.h"
 
+#include <string_view>
+
 #include "builtins/output.h"
+#include "core/chars.h"
 #include "core/declare.h"
 #include "core/exec.h"
 #include "core/names.h"
@@ -18,7 +21,7 @@ Value LineOf(TextPosition at) {
   Value line = 1;
   if (at < SourceStart || at >= kSourceBase + kSourceSize) return line;
   for (TextPosition p = SourceStart; p < at; p++) {
-    if (Memory[p] == 13) line++;
+    if (PeekText(p) == kCR) line++;
   }
   return line;
 }
@@ -31,9 +34,9 @@ void ReportError(TextPosition at) {
   const bool inTypedLine = at >= kInputBase && at < kInputBase + kInputSize;
   if (inTypedLine) {
     size_t n = 0;
-    for (TextPosition p = at; p < kInputBase + kInputSize && Memory[p] != 0; p++) {
-      typed[n++] = char(Memory[p]);
-      if (Memory[p] == 13) break;
+    for (TextPosition p = at; p < kInputBase + kInputSize && PeekText(p) != kNul; p++) {
+      typed[n++] = char(PeekText(p));
+      if (PeekText(p) == kCR) break;
     }
   }
   PrintConstant("\nerr at ");
@@ -61,12 +64,15 @@ RunOutcome RunProgram() {
   }
   TextPosition body = RoutineTable[main].Target;
   ExecBody(body, Scope{VariableCount, kLiveTop});
+  RunCursor = body;
   TextPosition fault = ErrorPosition;
   if (fault == kNoError) return RunOutcome::Finished;
   if (fault == StopRequested) return RunOutcome::Stopped;
   ReportError(fault);
   return RunOutcome::Error;
 }
+
+bool DecodingWanted(const char* setting) { return setting == nullptr || std::string_view(setting) != "0"; }
 
 int ExitStatus(RunOutcome outcome) {
   switch (outcome) {

@@ -88,11 +88,11 @@ TEST_F(CallTest, ABuiltinFunctionIsCalledWithTheArgumentItRead) {
 
 TEST_F(CallTest, BuiltinRowsComeFirst) {
   EXPECT_EQ(Run("proc main() ;"), RunOutcome::Finished);
-  EXPECT_EQ(RoutineCount, kBuiltinCount + 1);
-  EXPECT_EQ(Memory[RoutineTable[0].Name], 'P');
+  EXPECT_EQ(RoutineCount, InstalledLibrary.BuiltinCount + 1);
+  EXPECT_EQ(PeekText(RoutineTable[0].Name), 'P');
   EXPECT_EQ(RoutineTable[0].NameLength, 7);  // PrnDec_
   EXPECT_EQ(RoutineTable[12].NameLength, 5);  // Call_
-  EXPECT_EQ(Memory[RoutineTable[12].Name], 'C');
+  EXPECT_EQ(PeekText(RoutineTable[12].Name), 'C');
   EXPECT_EQ(RoutineTable[13].Name, SourceStart + 5);  // main
 }
 

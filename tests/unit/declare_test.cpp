@@ -24,7 +24,7 @@ class DeclareTest : public VorlaTest {
   }
   static std::string SlotName(int slot) {
     const Variable& v = VariableTable[slot];
-    return std::string(reinterpret_cast<const char*>(&Memory[v.Name]), size_t(v.NameLength));
+    return std::string(reinterpret_cast<const char*>(ScriptMemory::View(v.Name)), size_t(v.NameLength));
   }
 
   TextPosition cursor_ = 0;

@@ -202,7 +202,7 @@ TEST_F(ExprTest, MissingOperandBeforeACommaLeavesNoValue) {
   Prepare("1 + , 2);");
   TextPosition p = exprStart_;
   Value v = 99;
-  EXPECT_FALSE(EvalValue(p, Scope{VariableCount, kLiveTop}, v));
+  EXPECT_FALSE(EvalValue(p, Scope{VariableCount, kLiveTop}, v, nullptr));
   EXPECT_EQ(Offset(ErrorPosition), 4);
   EXPECT_EQ(OperandDepth, 0);
 
@@ -232,7 +232,7 @@ TEST_F(ExprTest, WordAndByteIndexing) {
   Prepare("a[2] + a[1+1] * 0 + _s[1] * 1000;\"AB\"");
   Var("a") = Value(kArrayBase);
   Var("_s") = Value(Pos("AB"));
-  WriteWord(kArrayBase + 8, 1234);
+  ScriptMemory::StoreWord(kArrayBase + 8, 1234);
   EXPECT_EQ(Evaluate().value, 1234 + 66 * 1000);
 
   Prepare("_s[2];\"AB\xC8\"");
@@ -243,7 +243,7 @@ TEST_F(ExprTest, WordAndByteIndexing) {
 TEST_F(ExprTest, IndexAddressesWrap) {
   Prepare("a[$3FFFFFFF];");
   Var("a") = Value(kArrayBase + 4);
-  WriteWord(kArrayBase, -9);
+  ScriptMemory::StoreWord(kArrayBase, -9);
   EXPECT_EQ(Evaluate().value, -9);
 
   Prepare("_s[$1001];");

@@ -1,6 +1,7 @@
 // Replays every input in fuzz/regressions, each one a script (and keys) that
-// once crashed or hung the interpreter, exactly as the fuzz target runs it:
-// it must end in one of the defined outcomes with the tables back in shape.
+// once crashed or hung the interpreter or ran differently with the text's
+// decoded form, exactly as the fuzz target runs it: it must end in one of the
+// defined outcomes with the tables back in shape, the same run both ways.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -35,9 +36,42 @@ TEST(FuzzRegressions, EveryInputEndsInADefinedOutcome) {
   for (const auto& path : inputs) {
     SCOPED_TRACE(path.filename().string());
     std::string bytes = ReadAll(path);
-    InputRun run = RunInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), stack);
+    InputRun run, read;
+    RunInputBothWays(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), stack, run, read);
     EXPECT_TRUE(run.loaded);
     EXPECT_TRUE(RunEndedInShape(run)) << "outcome " << int(run.outcome) << ", output: " << run.output;
+    EXPECT_TRUE(run.SameAs(read)) << "decoded output: " << run.output << "\nread output: " << read.output;
+  }
+}
+
+// Every script the project keeps (the golden cases and examples with their
+// keys, and the fuzz seeds) runs the same with the text's decoded form as with
+// the text read as it stands.
+TEST(FuzzRegressions, EveryKeptScriptRunsTheSameBothWays) {
+  const std::filesystem::path root = RegressionDir().parent_path().parent_path();
+  std::vector<std::pair<std::filesystem::path, std::string>> inputs;
+  for (const char* folder : {"tests/golden", "examples"}) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root / folder)) {
+      if (entry.path().extension() != ".vl") continue;
+      std::filesystem::path keys = entry.path();
+      keys.replace_extension(".keys");
+      inputs.emplace_back(entry.path(), JoinInput(ReadAll(entry.path()),
+                                                  std::filesystem::exists(keys) ? ReadAll(keys) : std::string()));
+    }
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(root / "fuzz" / "seeds")) {
+    inputs.emplace_back(entry.path(), ReadAll(entry.path()));
+  }
+  ASSERT_GT(inputs.size(), 50u);
+  LargeStack stack;
+  for (const auto& [path, bytes] : inputs) {
+    SCOPED_TRACE(path.string());
+    InputRun decoded, read;
+    RunInputBothWays(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), stack, decoded, read);
+    EXPECT_TRUE(decoded.SameAs(read)) << "decoded: outcome " << int(decoded.outcome) << " error " << decoded.errorPosition
+                                      << " cursor " << decoded.cursor << " output " << decoded.output
+                                      << "\nread: outcome " << int(read.outcome) << " error " << read.errorPosition
+                                      << " cursor " << read.cursor << " output " << read.output;
   }
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "builtins/input.h"
+#include "core/names.h"
 #include "run_script.h"
 
 namespace vorla::test {
@@ -23,7 +24,7 @@ class InputTest : public ScriptTest {
     EXPECT_TRUE(ReadLine());
   }
 
-  static std::string Line() { return std::string(reinterpret_cast<const char*>(&Memory[kInputBase]), InputLength); }
+  static std::string Line() { return std::string(reinterpret_cast<const char*>(ScriptMemory::View(kInputBase)), InputLength); }
 
   // What a typed line yields: the Value, and where its fault stands as an
   // offset into InputLine (-1: none).
@@ -43,9 +44,11 @@ class InputTest : public ScriptTest {
     while (DefineRoutine(p)) {
     }
     Var("g") = 1;
-    VariableTable[4] = {SourceStart, 1, 444};
-    VariableTable[5] = {SourceStart, 1, 555};
-    VariableCount = 6;
+    EXPECT_EQ(VariableCount, 4);
+    PushSlot(SourceStart, 1);
+    PushSlot(SourceStart, 1);
+    VariableTable[4].value = 444;
+    VariableTable[5].value = 555;
     OperandStack[0] = 111;
     OperandStack[1] = 222;
     OperandDepth = 2;
@@ -57,7 +60,7 @@ class InputTest : public ScriptTest {
     EXPECT_EQ(VariableTable[4].value, 444);
     EXPECT_EQ(VariableTable[5].value, 555);
     EXPECT_EQ(VariableTable[0].value, Value(kArrayBase));
-    EXPECT_EQ(Memory[VariableTable[1].Name], 'M');
+    EXPECT_EQ(PeekText(VariableTable[1].Name), 'M');
     EXPECT_EQ(VariableTable[2].NameLength, 6);
     long error = -1;
     if (ErrorPosition != kNoError) error = long(ErrorPosition) - long(kInputBase);
@@ -168,7 +171,7 @@ TEST_F(InputTest, AFaultInAFunctionTheLineCallsStaysInTheScript) {
 
 TEST_F(InputTest, ASemicolonAndANulFollowTheTypedBytes) {
   Enter("6*7\r");
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&Memory[kInputBase]), 6), std::string("6*7\r;\0", 6));
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(ScriptMemory::View(kInputBase)), 6), std::string("6*7\r;\0", 6));
   EXPECT_EQ(InputLength, 4);
 }
 

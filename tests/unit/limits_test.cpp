@@ -15,6 +15,8 @@ namespace {
 
 // Enough statements for every script here; a runaway loop stops instead.
 constexpr int64_t kTestBudget = 10'000'000;
+// The built-in rows that come before a script's own routines.
+constexpr int kBuiltinRows = 13;
 
 InputRun RunScript(std::string_view script, std::string_view keys = "") {
   static LargeStack stack;
@@ -115,7 +117,7 @@ TEST(Limits, LastVariableSlotAndOneMore) {
 // `count` script routines, one per line: main first, calling the last one,
 // then r01, r02, ... (names of equal length, so none begins another).
 std::string Routines(int count) {
-  char name[8];
+  char name[16];
   std::snprintf(name, sizeof name, "r%02d", count - 1);
   std::string s = std::string("proc main() ") + name + "();\n";
   for (int i = 1; i < count; i++) {
@@ -126,9 +128,9 @@ std::string Routines(int count) {
 }
 
 TEST(Limits, LastRoutineRowAndOneMore) {
-  EXPECT_EQ(Output(Routines(kMaxRoutines - kBuiltinCount)), "50");
+  EXPECT_EQ(Output(Routines(kMaxRoutines - kBuiltinRows)), "50");
   // The 52nd definition fails at its name; main is found but runs nothing.
-  EXPECT_EQ(Output(Routines(kMaxRoutines - kBuiltinCount + 1)), "\nerr at 52:r51() PrnDec_(51);\r");
+  EXPECT_EQ(Output(Routines(kMaxRoutines - kBuiltinRows + 1)), "\nerr at 52:r51() PrnDec_(51);\r");
 }
 
 TEST(Limits, LastOperandAndOneMore) {

@@ -13,7 +13,7 @@ class LoadTest : public VorlaTest {
  protected:
   // The loaded text with its NUL.
   static std::string Loaded() {
-    return std::string(reinterpret_cast<const char*>(&Memory[SourceStart]), SourceLength + 1);
+    return std::string(reinterpret_cast<const char*>(ScriptMemory::View(SourceStart)), SourceLength + 1);
   }
 
   // Writes `bytes` to a file of this test's own and answers its path.
@@ -52,21 +52,21 @@ TEST_F(LoadTest, LastLineWithoutLineEndGetsTheNulRightAfter) {
   ASSERT_TRUE(LoadText("proc main() { x; }\nzzzzzzzzzzzzzzzzzzzz"));
   ASSERT_TRUE(LoadText("ab\ncd"));  // a shorter text over a longer one
   EXPECT_EQ(SourceLength, 5u);
-  EXPECT_EQ(Memory[kSourceBase + 4], 'd');
-  EXPECT_EQ(Memory[kSourceBase + 5], 0);
+  EXPECT_EQ(PeekText(kSourceBase + 4), 'd');
+  EXPECT_EQ(PeekText(kSourceBase + 5), 0);
   EXPECT_EQ(SourceStart, kSourceBase);
 }
 
 TEST_F(LoadTest, EmptyTextIsOneNul) {
   ASSERT_TRUE(LoadText(""));
   EXPECT_EQ(SourceLength, 0u);
-  EXPECT_EQ(Memory[kSourceBase], 0);
+  EXPECT_EQ(PeekText(kSourceBase), 0);
 }
 
 TEST_F(LoadTest, FileOf4095BytesLoadsAnd4096IsTooLarge) {
   EXPECT_EQ(LoadScript(File(std::string(4095, 'x')).c_str()), LoadResult::Loaded);
   EXPECT_EQ(SourceLength, 4095u);
-  EXPECT_EQ(Memory[kSourceBase + 4095], 0);
+  EXPECT_EQ(PeekText(kSourceBase + 4095), 0);
   EXPECT_EQ(LoadScript(File(std::string(4096, 'y')).c_str()), LoadResult::TooLarge);
   EXPECT_EQ(LoadScript(File(std::string(100000, 'z')).c_str()), LoadResult::TooLarge);
 }
@@ -77,8 +77,8 @@ TEST_F(LoadTest, CrLfFileWhoseFoldedTextFitsLoads) {
   for (int i = 0; i < 95; i++) text += "\r\n";
   EXPECT_EQ(LoadScript(File(text).c_str()), LoadResult::Loaded);
   EXPECT_EQ(SourceLength, 4095u);
-  EXPECT_EQ(Memory[kSourceBase + 4094], 13);
-  EXPECT_EQ(Memory[kSourceBase + 4095], 0);
+  EXPECT_EQ(PeekText(kSourceBase + 4094), 13);
+  EXPECT_EQ(PeekText(kSourceBase + 4095), 0);
 
   text.back() = 'q';  // the last pair is now a CR and a byte: 4096
   EXPECT_EQ(LoadScript(File(text).c_str()), LoadResult::TooLarge);

@@ -17,7 +17,7 @@ class NamesTest : public VorlaTest {
     Load("g, h, xy, pqr; a, g; g, b; |g|a|h|b|Array_|Modulo_(|g (|gx|xyz|pq|Timer_[|");
     TextPosition p = SourceStart;
     EXPECT_EQ(DeclareVariables(p, false), 4);
-    GlobalCount = VariableCount;
+    SetGlobalCount(VariableCount);
     EXPECT_EQ(DeclareVariables(p, true), 2);
     EXPECT_EQ(DeclareVariables(p, true), 2);
     EXPECT_EQ(VariableCount, 11);
@@ -26,7 +26,7 @@ class NamesTest : public VorlaTest {
   static int Find(std::string_view name, Scope scope) {
     std::string bar(1, '|');  // built by appends: GCC 12 misreads "|" + string as overlapping
     bar.append(name).push_back('|');
-    std::string_view text(reinterpret_cast<const char*>(&Memory[SourceStart]), SourceLength);
+    std::string_view text(reinterpret_cast<const char*>(ScriptMemory::View(SourceStart)), SourceLength);
     size_t at = text.find(bar);
     EXPECT_NE(at, std::string_view::npos) << name;
     return FindVariable(SourceStart + TextPosition(at + 1), scope);
@@ -50,7 +50,7 @@ TEST_F(NamesTest, CallerFrameBelowTheCallee) {
 }
 
 TEST_F(NamesTest, GlobalFoundAgainAfterTheFrameEnds) {
-  VariableCount = 7;
+  ReleaseSlots(7);
   EXPECT_EQ(Find("g", Scope{7, kLiveTop}), 3);
   EXPECT_EQ(Find("a", Scope{7, kLiveTop}), -1);
 }
@@ -99,11 +99,10 @@ TEST_F(CutNamesTest, CallNameSeenFromAScopeWithACutName) {
   EXPECT_EQ(DeclareVariables(p, true), 1);
   EXPECT_EQ(DeclareVariables(p, true), 1);
   const TextPosition cut = SourceStart + 4;
-  ASSERT_EQ(Memory[cut], 'y');
-  Memory[cut] = '(';
-  NoteStore(cut);
+  ASSERT_EQ(PeekText(cut), 'y');
+  ScriptMemory::StoreByte(cut, '(');
   const TextPosition at = SourceStart + 11;
-  ASSERT_EQ(Memory[at], 'x');
+  ASSERT_EQ(PeekText(at), 'x');
   EXPECT_EQ(FindVariable(at, Scope{5, kLiveTop}), -1);
   EXPECT_EQ(FindVariable(at, Scope{4, 5}), 4);
 }

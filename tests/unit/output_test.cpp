@@ -51,7 +51,7 @@ TEST_F(OutputTest, EmptyTextPrintsNothingButPolls) {
 }
 
 TEST_F(OutputTest, AddressOutsideScriptMemoryPrintsNothing) {
-  Memory[kConstantBase + 200] = 'c';
+  ScriptMemory::StoreByte(kConstantBase + 200, 'c');
   for (uint32_t address : {0u, 0xFFFFFFFFu, kConstantBase + 200, kInputBase + kInputSize, kMemorySize}) {
     PrnStr(Value(address));
   }
@@ -176,7 +176,7 @@ TEST_F(OutputTest, WideFieldsTakeExactlyTheirWidth) {
 TEST_F(OutputTest, DecimalScratchIsTheTailOfInputLine) {
   Put(kInputBase, std::string(kInputSize, 'Q'));
   FormatDecimal(42, 5);
-  std::string tail(reinterpret_cast<const char*>(&Memory[kInputBase + 120]), 8);
+  std::string tail(reinterpret_cast<const char*>(ScriptMemory::View(kInputBase + 120)), 8);
   EXPECT_EQ(tail, "QQ   42\"");
 }
 
@@ -193,12 +193,12 @@ TEST_F(OutputTest, HexDigits) {
 TEST_F(OutputTest, HexScratchBytes) {
   Put(kInputBase, std::string(kInputSize, 'Q'));
   BuiltinPrnHex(0x12345678, 0);
-  std::string tail(reinterpret_cast<const char*>(&Memory[kInputBase + 118]), 10);
+  std::string tail(reinterpret_cast<const char*>(ScriptMemory::View(kInputBase + 118)), 10);
   EXPECT_EQ(tail, "Q12345678\"") << "indexes 119 to 127";
 
   Put(kInputBase, std::string(kInputSize, 'Q'));
   BuiltinPrnHexB(0xAB, 0);
-  tail.assign(reinterpret_cast<const char*>(&Memory[kInputBase + 124]), 4);
+  tail.assign(reinterpret_cast<const char*>(ScriptMemory::View(kInputBase + 124)), 4);
   EXPECT_EQ(tail, "QAB\"") << "indexes 125 to 127";
 }
 

@@ -57,13 +57,16 @@ TEST_F(ScanTest, SkipBlanksOnCommentDirectlyFollowedByComment) {
   EXPECT_EQ(p, Pos("y"));
 }
 
+// AcceptKeywordAndBlank on a copy of p.
+bool AcceptsWithBlank(TextPosition p, std::string_view literal) { return AcceptKeywordAndBlank(p, literal); }
+
 TEST_F(ScanTest, KeywordLiterals) {
   Load("var\tx var(x varx var\rx var");
-  EXPECT_TRUE(MatchKeywordAndBlank(Pos("var\t"), "var"));
-  EXPECT_TRUE(MatchKeywordAndBlank(Pos("var\r"), "var")) << "a line end is a blank";
-  EXPECT_FALSE(MatchKeywordAndBlank(Pos("var("), "var"));
-  EXPECT_FALSE(MatchKeywordAndBlank(Pos("varx"), "var"));
-  EXPECT_FALSE(MatchKeywordAndBlank(End() - 3, "var")) << "the NUL after var is no blank";
+  EXPECT_TRUE(AcceptsWithBlank(Pos("var\t"), "var"));
+  EXPECT_TRUE(AcceptsWithBlank(Pos("var\r"), "var")) << "a line end is a blank";
+  EXPECT_FALSE(AcceptsWithBlank(Pos("var("), "var"));
+  EXPECT_FALSE(AcceptsWithBlank(Pos("varx"), "var"));
+  EXPECT_FALSE(AcceptsWithBlank(End() - 3, "var")) << "the NUL after var is no blank";
 
   Load("if (a) if(a) if  (a) do {} do{} else{ else x");
   EXPECT_TRUE(MatchKeyword(Pos("if ("), "if ("));
@@ -71,8 +74,8 @@ TEST_F(ScanTest, KeywordLiterals) {
   EXPECT_FALSE(MatchKeyword(Pos("if  ("), "if ("));
   EXPECT_TRUE(MatchKeyword(Pos("do {"), "do "));
   EXPECT_FALSE(MatchKeyword(Pos("do{"), "do "));
-  EXPECT_FALSE(MatchKeywordAndBlank(Pos("else{"), "else"));
-  EXPECT_TRUE(MatchKeywordAndBlank(Pos("else x"), "else"));
+  EXPECT_FALSE(AcceptsWithBlank(Pos("else{"), "else"));
+  EXPECT_TRUE(AcceptsWithBlank(Pos("else x"), "else"));
 }
 
 TEST_F(ScanTest, MatchKeywordStopsAtNul) {
@@ -136,8 +139,8 @@ TEST_F(ScanTest, UnclosedTextsStopAtTheNul) {
   for (const char* text : texts) {
     SCOPED_TRACE(text);
     Load(text);
-    Memory[End() + 1] = '}';  // bytes after the NUL must never be looked at
-    Memory[End() + 2] = ';';
+    ScriptMemory::StoreByte(End() + 1, '}');  // bytes after the NUL must never be looked at
+    ScriptMemory::StoreByte(End() + 2, ';');
     TextPosition p = SourceStart;
     EXPECT_FALSE(SkipStatement(p));
     EXPECT_EQ(p, End());
@@ -160,7 +163,7 @@ TEST_F(ScanTest, SkipToCloseParenStopsAtTheNul) {
   for (const char* text : {"(a, (b)", "", "((("}) {
     SCOPED_TRACE(text);
     Load(text);
-    Memory[End() + 1] = ')';
+    ScriptMemory::StoreByte(End() + 1, ')');
     TextPosition p = SourceStart + (text[0] != 0 ? 1 : 0);
     EXPECT_FALSE(SkipToCloseParen(p));
     EXPECT_EQ(p, End());

@@ -29,14 +29,14 @@ TEST_F(StateTest, ResetForRunSetsCountsAndPredefinedVariables) {
 }
 
 TEST_F(StateTest, ProgramStartClearsMemoryModuloAndSeed) {
-  Memory[kArrayBase + 5] = 1;
-  Memory[kInputBase] = 1;
+  ScriptMemory::StoreByte(kArrayBase + 5, 1);
+  ScriptMemory::StoreByte(kInputBase, 1);
   Modulo() = 3;
   RandomSeed = 77;
   UseConsole("", true);
   ResetForRun();
-  EXPECT_EQ(Memory[kArrayBase + 5], 0);
-  EXPECT_EQ(Memory[kInputBase], 0);
+  EXPECT_EQ(PeekText(kArrayBase + 5), 0);
+  EXPECT_EQ(PeekText(kInputBase), 0);
   EXPECT_EQ(Modulo(), 0);
   EXPECT_EQ(RandomSeed, 0);
 }
@@ -44,9 +44,10 @@ TEST_F(StateTest, ProgramStartClearsMemoryModuloAndSeed) {
 TEST_F(StateTest, BuiltinRowsInTheirFixedOrder) {
   const char* names[] = {"PrnDec_", "PrnStr_", "PrnDecF_", "PrnChar_", "PrnHex_", "PrnHexB_", "Array_",
                          "InpChk_", "InpChar_", "Input_", "Rand_", "Seed_", "Call_"};
-  for (int row = 0; row < kBuiltinCount; row++) {
+  ASSERT_EQ(InstalledLibrary.BuiltinCount, 13);
+  for (int row = 0; row < InstalledLibrary.BuiltinCount; row++) {
     const RoutineEntry& e = RoutineTable[row];
-    std::string name(reinterpret_cast<const char*>(&Memory[e.Name]), size_t(e.NameLength));
+    std::string name(reinterpret_cast<const char*>(ScriptMemory::View(e.Name)), size_t(e.NameLength));
     EXPECT_EQ(name, names[row]);
     EXPECT_EQ(e.NativeFlag & 0x80, 0x80);
     EXPECT_EQ(e.kind, row >= 6 && row <= 10 ? Kind::Function : Kind::Procedure) << name;
@@ -78,16 +79,16 @@ TEST_F(StateTest, ScriptMemoryAreasAndTheirEdges) {
 }
 
 TEST_F(StateTest, PeekReadsNulPastTheMemory) {
-  Memory[kMemorySize - 1] = 'z';
+  ScriptMemory::StoreByte(kMemorySize - 1, 'z');
   EXPECT_EQ(Peek(kMemorySize - 1), 'z');
   EXPECT_EQ(Peek(kMemorySize), 0);
   EXPECT_EQ(Peek(0xFFFFFFFFu), 0);
 }
 
 TEST_F(StateTest, WordsAreLittleEndian) {
-  WriteWord(kArrayBase, Value(0x81020304));
-  EXPECT_EQ(Memory[kArrayBase], 0x04);
-  EXPECT_EQ(Memory[kArrayBase + 3], 0x81);
+  ScriptMemory::StoreWord(kArrayBase, Value(0x81020304));
+  EXPECT_EQ(PeekText(kArrayBase), 0x04);
+  EXPECT_EQ(PeekText(kArrayBase + 3), 0x81);
   EXPECT_EQ(ReadWord(kArrayBase), Value(0x81020304));
 }
 

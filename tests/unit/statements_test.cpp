@@ -26,7 +26,7 @@ class StatementTest : public ScriptTest {
   }
 
   std::string Rest(TextPosition p) const {
-    return std::string(reinterpret_cast<const char*>(&Memory[p]), End() - p);
+    return std::string(reinterpret_cast<const char*>(ScriptMemory::View(p)), End() - p);
   }
 };
 

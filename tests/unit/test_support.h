@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "builtins/table.h"
 #include "core/expr.h"
 #include "core/declare.h"
 #include "core/state.h"
@@ -46,6 +47,7 @@ class VorlaTest : public ::testing::Test {
   void UseConsole(std::string keys, bool interactive) {
     console_ = std::make_unique<ScriptedConsole>(std::move(keys), interactive);
     ResetProgramState(console_.get());
+    InstallBuiltins();
   }
 
   ScriptedConsole& Console() { return *console_; }
@@ -60,7 +62,7 @@ class VorlaTest : public ::testing::Test {
 
   // The position of the nth occurrence of `needle` in the loaded text.
   TextPosition Pos(std::string_view needle, int nth = 0) const {
-    std::string_view text(reinterpret_cast<const char*>(&Memory[SourceStart]), SourceLength);
+    std::string_view text(reinterpret_cast<const char*>(ScriptMemory::View(SourceStart)), SourceLength);
     size_t at = text.find(needle);
     for (int i = 0; i < nth && at != std::string_view::npos; i++) at = text.find(needle, at + 1);
     EXPECT_NE(at, std::string_view::npos) << "no " << needle;
@@ -72,14 +74,14 @@ class VorlaTest : public ::testing::Test {
 
   // Copies bytes into script memory at `address`.
   static void Put(uint32_t address, std::string_view bytes) {
-    std::memcpy(&Memory[address], bytes.data(), bytes.size());
+    ScriptMemory::StoreBytes(address, bytes.data(), bytes.size());
   }
 
   // The live variable slot whose name is `name`.
   static Value& Var(std::string_view name) {
     for (int i = VariableCount - 1; i >= 0; i--) {
       const Variable& v = VariableTable[i];
-      if (size_t(v.NameLength) == name.size() && std::memcmp(&Memory[v.Name], name.data(), name.size()) == 0) {
+      if (size_t(v.NameLength) == name.size() && std::memcmp(ScriptMemory::View(v.Name), name.data(), name.size()) == 0) {
         return VariableTable[i].value;
       }
     }

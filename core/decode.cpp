@@ -1,0 +1,491 @@
+// The decoded form of the text (see decode.h). Each SourceBuffer position has
+// one record, stamped with the text generation it was filled in; the forms
+// live in pools that are emptied when the generation changes. A form is
+// decoded the second time the interpreter asks for it in a generation, so a
+// text that a script keeps rewriting is read as it stands instead of being
+// decoded again and again.
+#include "core/decode.h"
+
+#include <algorithm>
+
+#include "core/names.h"
+
+namespace vorla {
+
+PositionRecord DecodedRecords[kSourceSize];
+Pool<EvalForm, kSourceSize> evalForms;
+Pool<StatementForm, kSourceSize / 2> statements;
+
+namespace {
+
+// The decoder's own recursion; a deeper expression is decoded from further in.
+constexpr int kMaxDecodeDepth = 48;
+// The most arguments a call of a script routine can bind: one slot each.
+constexpr int kMaxArguments = kMaxVariables;
+
+Pool<StepForm, kSourceSize> steps;
+Pool<CallForm, kSourceSize / 2> calls;
+Pool<int32_t, kSourceSize> arguments;
+Pool<NameListForm, kSourceSize / 2> nameLists;
+Pool<NameForm, kSourceSize / 2> names;
+Pool<PureProgram, kSourceSize / 2> pures;
+Pool<PureInstruction, kSourceSize> pureCode;
+uint64_t poolGeneration = 0;
+
+// The record of p for the current generation, or nullptr where nothing is
+// remembered (outside SourceBuffer, or with decoding off).
+PositionRecord* RecordAt(TextPosition p) {
+  uint32_t offset = p - kSourceBase;
+  if (!DecodeText || offset >= kSourceSize) return nullptr;
+  PositionRecord& r = DecodedRecords[offset];
+  const uint64_t generation = ScriptMemory::Generation();
+  if (r.generation != generation) r = {generation, 0, 0, 0, kRoutineUnknown, kUnseen, kUnseen, kUnseen};
+  if (poolGeneration != generation) {
+    evalForms.count = steps.count = calls.count = statements.count = arguments.count = 0;
+    nameLists.count = names.count = pures.count = pureCode.count = 0;
+    poolGeneration = generation;
+  }
+  return &r;
+}
+
+uint16_t EndOffset(TextPosition end) { return uint16_t(end - kSourceBase + 1); }
+TextPosition FromOffset(uint16_t offset) { return kSourceBase + offset - 1; }
+
+// A remembered walk from p: `end` holds its end once known.
+template <bool (*kWalk)(TextPosition&)>
+bool RememberedWalk(TextPosition& p, uint16_t PositionRecord::*end) {
+  PositionRecord* r = RecordAt(p);
+  if (r != nullptr && r->*end != 0) {
+    p = FromOffset(r->*end);
+    return true;
+  }
+  if (!kWalk(p)) return false;  // a walk that meets the NUL ends the run: not kept
+  if (r != nullptr) r->*end = EndOffset(p);
+  return true;
+}
+
+int32_t DecodeEval(TextPosition key, int minLevel, int depth);
+
+// ---- Name lists ----
+
+// name {, name} then ';' or ')', as DeclareVariables reads it without faults;
+// `()` is the empty parameter list.
+int32_t DecodeNames(TextPosition at) {
+  PositionRecord* r = RecordAt(at);
+  if (r == nullptr || r->names == kDeclined) return -1;
+  if (r->names >= 0) return r->names;
+  NameListForm list{0, 0, 0, names.count};
+  TextPosition q = at;
+  for (;;) {
+    SkipBlanks(q);
+    if (!IsNameChar(PeekText(q))) {
+      if (list.count != 0 || PeekText(q) != ')') break;
+      list.endsAt = ')';
+      list.end = q;
+      r->names = nameLists.Add(list);
+      return r->names;
+    }
+    if (names.Full() || nameLists.Full()) return -1;
+    int32_t length = NameLengthAt(q);
+    names.Add({q, length});
+    list.count++;
+    q += TextPosition(length);
+    SkipBlanks(q);
+    uint8_t c = PeekText(q);
+    if (c == ',') {
+      q++;
+      continue;
+    }
+    if (c != ';' && c != ')') break;
+    list.endsAt = c;
+    list.end = c == ';' ? q + 1 : q;
+    r->names = nameLists.Add(list);
+    return r->names;
+  }
+  r->names = kDeclined;
+  return -1;
+}
+
+// ---- Expressions ----
+
+// The arguments that a call of `row` reads from `cursor`, each ended by the
+// ',' or ')' the call expects, as the call steps over them; `end` is left
+// just past the call's ')'.
+bool DecodeArguments(const RoutineEntry& row, TextPosition cursor, int depth, int32_t* args, int& n,
+                     TextPosition& end) {
+  if (row.NativeFlag & 0x80) {
+    n = row.ArgCount;
+  } else {
+    int32_t list = DecodeNames(row.Name + TextPosition(row.NameLength) + 1);
+    if (list < 0 || nameLists.items[list].endsAt != ')' || nameLists.items[list].count > kMaxArguments) return false;
+    n = nameLists.items[list].count;
+  }
+  end = cursor;
+  if (n == 0) return SkipToCloseParen(end);
+  for (int k = 0; k < n; k++) {
+    args[k] = DecodeEval(end, 0, depth + 1);
+    if (args[k] < 0) return false;
+    const EvalForm& argument = evalForms.items[args[k]];
+    if (argument.empty || PeekText(argument.stop) != (k + 1 < n ? ',' : ')')) return false;
+    end = argument.stop + 1;
+  }
+  return true;
+}
+
+// A call at `at` of a routine of `kind`; `end` is left just past its ')'.
+int32_t DecodeCall(TextPosition at, Kind kind, int depth, TextPosition& end) {
+  int row = RoutineAt(at);
+  if (row < 0) return -1;
+  const RoutineEntry& e = RoutineTable[row];
+  if (e.kind != kind || PeekText(at + TextPosition(e.NameLength)) == kNul) return -1;
+  CallForm call{int16_t(row), 0, at + TextPosition(e.NameLength) + 1, 0};
+  int32_t args[kMaxArguments];
+  int n = 0;
+  if (!DecodeArguments(e, call.argumentCursor, depth, args, n, end)) return -1;
+  if (calls.Full() || arguments.count + n > int32_t(kSourceSize)) return -1;
+  call.arguments = uint8_t(n);
+  call.firstArgument = arguments.count;
+  for (int k = 0; k < n; k++) arguments.Add(args[k]);
+  return calls.Add(call);
+}
+
+bool DecodeOperand(TextPosition at, int depth, OperandForm& o) {
+  o = {};
+  o.inner = o.call = -1;
+  uint8_t c = PeekText(at);
+  if (IsDigit(c) || c == '$') {
+    o.kind = OperandKind::Constant;
+    o.value = c == '$' ? HexAt(at, o.end) : DecimalAt(at, o.end);
+    return true;
+  }
+  if (c == kQuote) {
+    TextPosition q = at + 1;
+    while (PeekText(q) != kQuote) {
+      if (PeekText(q) == kNul) return false;
+      q++;
+    }
+    o.kind = OperandKind::Constant;
+    o.value = Value(at + 1);
+    o.end = q + 1;
+    return true;
+  }
+  if (c == kApostrophe) {
+    if (!CharacterAt(at)) return false;
+    o.kind = OperandKind::Constant;
+    o.value = SignExtend(PeekText(at + 1));
+    o.end = at + 3;
+    return true;
+  }
+  if (c == '(' || c == '-' || c == '+' || c == '~') {
+    const bool parenthesised = c == '(';
+    o.inner = DecodeEval(at + 1, parenthesised ? 0 : 5, depth + 1);
+    if (o.inner < 0) return false;
+    const EvalForm& inner = evalForms.items[o.inner];
+    if (inner.empty || (parenthesised && PeekText(inner.stop) != ')')) return false;
+    o.kind = parenthesised ? OperandKind::Parenthesised : OperandKind::Prefixed;
+    o.prefix = c;
+    o.end = parenthesised ? inner.stop + 1 : inner.stop;
+    return true;
+  }
+  if (!IsNameChar(c)) return false;
+  int32_t length = NameLengthAt(at);
+  if (length > 0xFFFF) return false;
+  o.kind = OperandKind::Name;
+  o.nameLength = uint16_t(length);
+  const TextPosition after = at + TextPosition(length);
+  if (PeekText(after) == '(') {
+    o.call = DecodeCall(at, Kind::Function, depth, o.end);
+    return o.call >= 0;
+  }
+  o.end = after;
+  if (PeekText(after) != '[') return true;
+  o.inner = DecodeEval(after + 1, 0, depth + 1);
+  if (o.inner < 0) return false;
+  const EvalForm& index = evalForms.items[o.inner];
+  if (index.empty || PeekText(index.stop) != ']') return false;
+  o.end = index.stop + 1;
+  return true;
+}
+
+bool OperandCallFree(const OperandForm& o) {
+  if (o.kind == OperandKind::Constant) return true;
+  if (o.call >= 0) return false;
+  return o.inner < 0 || evalForms.items[o.inner].callFree;
+}
+
+// EvalExpression(key, minLevel) as the evaluator reads it when no fault is
+// raised: the first operand, then every operator above minLevel with its right
+// operand, up to the first ';' or ')', an operator left to the caller, or a
+// character that is no operator.
+int32_t DecodeEval(TextPosition key, int minLevel, int depth) {
+  if (depth > kMaxDecodeDepth) return -1;
+  PositionRecord* r = RecordAt(key);
+  if (r == nullptr || r->eval == kDeclined) return -1;
+  if (r->eval >= 0) return evalForms.items[r->eval].minLevel == minLevel ? r->eval : -1;
+  EvalForm f{};
+  f.key = key;
+  f.minLevel = uint8_t(minLevel);
+  f.firstStep = f.pure = -1;
+  f.first = key;
+  SkipBlanks(f.first);
+  uint8_t c = PeekText(f.first);
+  bool decoded = true;
+  if (c == ';' || c == ')') {
+    f.empty = true;
+    f.stop = f.afterOperand = f.first;
+  } else if ((decoded = DecodeOperand(f.first, depth, f.operand))) {
+    f.callFree = OperandCallFree(f.operand);
+    TextPosition q = f.afterOperand = f.operand.end;
+    SkipBlanks(q);
+    f.afterOperand = q;
+    int32_t last = -1;
+    for (;;) {
+      Operator op = Classify(q);
+      if (PeekText(q) == ';' || PeekText(q) == ')' || op.op == Op::None || minLevel >= op.level) break;
+      int32_t right = DecodeEval(q + op.length, op.level, depth + 1);
+      if (right < 0 || evalForms.items[right].empty || steps.Full()) {
+        decoded = false;
+        break;
+      }
+      int32_t step = steps.Add({q, op, right, -1});
+      (last < 0 ? f.firstStep : steps.items[last].next) = step;
+      last = step;
+      f.callFree = f.callFree && evalForms.items[right].callFree;
+      q = evalForms.items[right].stop;
+    }
+    f.stop = q;
+    f.faultAtStop = minLevel == 0 && PeekText(q) != ';' && PeekText(q) != ')';
+  }
+  if (!decoded || evalForms.Full()) {
+    if (depth <= kMaxDecodeDepth && !evalForms.Full()) r->eval = kDeclined;
+    return -1;
+  }
+  r->eval = evalForms.Add(f);
+  return r->eval;
+}
+
+// ---- Straight-line programs ----
+
+struct Emitter {
+  int depth = 0;
+  int stack = 0;
+  int nesting = 0;
+  bool fits = true;
+
+  void Emit(const PureInstruction& in, int change) {
+    if (pureCode.Full()) {
+      fits = false;
+      return;
+    }
+    pureCode.Add(in);
+    depth += change;
+    stack = std::max(stack, depth);
+  }
+};
+
+void EmitEval(const EvalForm& f, int nesting, Emitter& e);
+
+void EmitOperand(const OperandForm& o, TextPosition at, int nesting, Emitter& e) {
+  switch (o.kind) {
+    case OperandKind::Constant: e.Emit({PureStep::Constant, 0, 0, 0, o.value, -1}, 1); return;
+    case OperandKind::Name:
+      if (o.inner < 0) {
+        e.Emit({PureStep::Variable, 0, o.nameLength, at, 0, -1}, 1);
+      } else {
+        EmitEval(evalForms.items[o.inner], nesting + 1, e);
+        e.Emit({PureStep::Indexed, 0, o.nameLength, at, 0, -1}, 0);
+      }
+      return;
+    case OperandKind::Parenthesised: EmitEval(evalForms.items[o.inner], nesting + 1, e); return;
+    case OperandKind::Prefixed:
+      EmitEval(evalForms.items[o.inner], nesting + 1, e);
+      e.Emit({PureStep::Prefix, o.prefix, 0, 0, 0, -1}, 0);
+      return;
+  }
+}
+
+// The evaluation order: an operand as soon as it is read, an operator once
+// its right operand is complete.
+void EmitEval(const EvalForm& f, int nesting, Emitter& e) {
+  e.nesting = std::max(e.nesting, nesting);
+  EmitOperand(f.operand, f.first, nesting, e);
+  for (int32_t s = f.firstStep; s >= 0; s = steps.items[s].next) {
+    const int32_t right = pureCode.count;
+    EmitEval(evalForms.items[steps.items[s].right], nesting + 1, e);
+    PureInstruction binary{PureStep::Binary, uint8_t(steps.items[s].op.op), 0, 0, 0, -1};
+    // A right operand that is one constant or variable is read by the
+    // operator itself, at the same moment.
+    const PureInstruction& last = pureCode.items[pureCode.count - 1];
+    if (e.fits && pureCode.count == right + 1 && (last.step == PureStep::Constant || last.step == PureStep::Variable)) {
+      binary = last;
+      binary.step = last.step == PureStep::Constant ? PureStep::BinaryConstant : PureStep::BinaryVariable;
+      binary.op = uint8_t(steps.items[s].op.op);
+      pureCode.count--;
+      e.depth--;
+      e.Emit(binary, 0);
+    } else {
+      e.Emit(binary, -1);
+    }
+  }
+}
+
+// Gives a straight-line program to every largest part of the form that has
+// no call: where a form has calls, its parts are looked at in turn.
+void AssignPrograms(int32_t index) {
+  EvalForm& f = evalForms.items[index];
+  if (f.pureAssigned || f.empty) return;
+  f.pureAssigned = true;
+  if (f.callFree) {
+    if (pures.Full()) return;
+    Emitter e;
+    const int32_t first = pureCode.count;
+    EmitEval(f, 0, e);
+    if (e.fits && e.stack <= kMaxOperands) {
+      f.pure = pures.Add({first, uint16_t(pureCode.count - first), uint8_t(e.stack), uint16_t(e.nesting), 0, 0, 0, 0});
+    }
+    return;
+  }
+  if (f.operand.inner >= 0) AssignPrograms(f.operand.inner);
+  if (f.operand.call >= 0) {
+    const CallForm& call = calls.items[f.operand.call];
+    for (int k = 0; k < call.arguments; k++) AssignPrograms(arguments.items[call.firstArgument + k]);
+  }
+  for (int32_t s = f.firstStep; s >= 0; s = steps.items[s].next) AssignPrograms(steps.items[s].right);
+}
+
+// The form of a whole expression that a statement evaluates from `key`, with
+// its programs, or -1.
+int32_t DecodeWhole(TextPosition key) {
+  int32_t index = DecodeEval(key, 0, 1);
+  if (index >= 0) AssignPrograms(index);
+  return index;
+}
+
+// ExecStatement from `key`: the keyword statements, a name read both as an
+// assignment and as a procedure call (which one it is depends on the scope),
+// or the empty statement.
+int32_t DecodeStatement(TextPosition key) {
+  PositionRecord* r = RecordAt(key);
+  if (r == nullptr || statements.Full()) return -1;
+  StatementForm f{key, StatementKind::Empty, 0, -1, -1, -1};
+  SkipBlanks(f.first);
+  const uint8_t c = PeekText(f.first);
+  if (c == 'i' && MatchKeyword(f.first, "if (")) {
+    f.kind = StatementKind::If;
+  } else if (c == 'f' && MatchKeyword(f.first, "for (")) {
+    f.kind = StatementKind::For;
+  } else if (c == 'd' && MatchKeyword(f.first, "do ")) {
+    f.kind = StatementKind::Do;
+  } else if (IsNameChar(c)) {
+    f.kind = StatementKind::Name;
+    int32_t length = NameLengthAt(f.first);
+    if (length > 0xFFFF) return -1;
+    f.nameLength = uint16_t(length);
+    TextPosition equals = f.first + TextPosition(length);
+    bool target = true;
+    if (PeekText(equals) == '[') {
+      f.index = DecodeWhole(equals + 1);
+      target = f.index >= 0 && !evalForms.items[f.index].empty && PeekText(evalForms.items[f.index].stop) == ']';
+      if (target) equals = evalForms.items[f.index].stop + 1;
+    }
+    SkipBlanks(equals);
+    if (target && PeekText(equals) == '=') f.value = DecodeWhole(equals + 1);
+    TextPosition end;
+    f.call = DecodeCall(f.first, Kind::Procedure, 1, end);
+    if (f.call >= 0) {
+      const CallForm& call = calls.items[f.call];
+      for (int k = 0; k < call.arguments; k++) AssignPrograms(arguments.items[call.firstArgument + k]);
+    }
+  }
+  r->statement = statements.Add(f);
+  return r->statement;
+}
+
+// Whether a form for p may be decoded now: the second time it is asked for in
+// a generation, and not after it was found not to be well formed.
+bool DecodeNow(int32_t& slot) {
+  if (slot == kUnseen) {
+    slot = kSeen;
+    return false;
+  }
+  return slot == kSeen;
+}
+
+}  // namespace
+
+void SkipLongBlanks(TextPosition& p) {
+  PositionRecord* r = RecordAt(p);
+  if (r != nullptr && r->blanksEnd != 0) {
+    p = FromOffset(r->blanksEnd);
+    return;
+  }
+  WalkBlanks(p);
+  if (r != nullptr) r->blanksEnd = EndOffset(p);
+}
+
+bool SkipStatement(TextPosition& p) { return RememberedWalk<WalkStatement>(p, &PositionRecord::statementEnd); }
+
+bool SkipToCloseParen(TextPosition& p) {
+  return RememberedWalk<WalkToCloseParen>(p, &PositionRecord::closeParenEnd);
+}
+
+int RoutineAt(TextPosition p) {
+  PositionRecord* r = RecordAt(p);
+  if (r == nullptr) return FindRoutine(p);
+  if (r->routine == kRoutineUnknown) r->routine = int16_t(FindRoutine(p));
+  return r->routine;
+}
+
+const EvalForm* FindEvalForm(TextPosition p, int minLevel) {
+  PositionRecord* r = RecordAt(p);
+  if (r == nullptr) return nullptr;
+  if (r->eval >= 0) {
+    const EvalForm& f = evalForms.items[r->eval];
+    return f.minLevel == minLevel ? &f : nullptr;
+  }
+  if (!DecodeNow(r->eval)) return nullptr;
+  r->eval = kUnseen;  // DecodeEval records what it finds
+  int32_t index = DecodeEval(p, minLevel, 0);
+  if (index < 0) {
+    if (r->eval == kUnseen) r->eval = kSeen;  // the decoder ran out of room: ask again later
+    return nullptr;
+  }
+  AssignPrograms(index);
+  return &evalForms.items[index];
+}
+
+const StatementForm* FindStatementForm(TextPosition p) {
+  PositionRecord* r = RecordAt(p);
+  if (r == nullptr) return nullptr;
+  if (r->statement < 0) {
+    if (!DecodeNow(r->statement)) return nullptr;
+    if (DecodeStatement(p) < 0) {
+      r->statement = kSeen;
+      return nullptr;
+    }
+  }
+  return &statements.items[r->statement];
+}
+
+const NameListForm* NameListAt(TextPosition p) {
+  PositionRecord* r = RecordAt(p);
+  if (r == nullptr) return nullptr;
+  if (r->names < 0) {
+    if (!DecodeNow(r->names)) return nullptr;
+    r->names = kUnseen;
+    if (DecodeNames(p) < 0) return nullptr;
+  }
+  return &nameLists.items[r->names];
+}
+
+const StepForm& StepOf(int32_t index) { return steps.items[index]; }
+const CallForm& CallFormOf(int32_t index) { return calls.items[index]; }
+const StatementForm& StatementOf(int32_t index) { return statements.items[index]; }
+const EvalForm& ArgumentOf(const CallForm& call, int k) {
+  return evalForms.items[arguments.items[call.firstArgument + k]];
+}
+const NameForm& NameOf(const NameListForm& list, int k) { return names.items[list.firstName + k]; }
+const PureProgram& PureOf(int32_t index) { return pures.items[index]; }
+const PureInstruction& PureInstructionOf(int32_t index) { return pureCode.items[index]; }
+
+}  // namespace vorla

@@ -1,0 +1,227 @@
+// The decoded form of the text: for each position of SourceBuffer, what the
+// walker finds there, remembered for one text generation. Where blanks,
+// skipped statements and parenthesised lists end; which routine row a name
+// finds; the names a declaration list or a parameter list declares; and the
+// forms of expressions: an operand, the operators applied after it in the
+// order the levels give, the calls with their arguments, and for an
+// expression without calls a straight-line program.
+//
+// Everything here is a pure function of the text and the routine rows, both
+// of which advance the memory's generation when they change, so it holds
+// exactly while the generation stands; it is filled when the interpreter
+// first asks and never sooner. The interpreter uses a form only at the
+// position it was decoded for and checks the generation after anything that
+// may have run a script's store, so a script that writes into its own text
+// reads its change at once. Text that is not well formed is not decoded:
+// the interpreter reads it as it stands. With DecodeText off, nothing is
+// remembered and every answer is read from the text.
+#pragma once
+#include <cstdint>
+
+#include "core/scan.h"
+#include "core/state.h"
+
+namespace vorla {
+
+// ---- Remembered walks ----
+
+// SkipBlanks over a run that is longer than one blank.
+void SkipLongBlanks(TextPosition& p);
+
+// Moves over blanks and '#' comments. Most calls stand on a character that is
+// neither, or on one space before one, and are done at once.
+inline void SkipBlanks(TextPosition& p) {
+  uint8_t c = PeekText(p);
+  if (EndsBlanks(c)) return;
+  if (c == ' ' && EndsBlanks(PeekText(p + 1))) {
+    p++;
+    return;
+  }
+  SkipLongBlanks(p);
+}
+
+// WalkStatement and WalkToCloseParen, remembered by where they begin.
+bool SkipStatement(TextPosition& p);
+bool SkipToCloseParen(TextPosition& p);
+
+// FindRoutine at p, remembered.
+int RoutineAt(TextPosition p);
+
+// ---- Forms ----
+
+enum class OperandKind : uint8_t { Constant, Name, Parenthesised, Prefixed };
+
+// One operand, at the position where the blanks before it end.
+struct OperandForm {
+  OperandKind kind;
+  uint8_t prefix;          // Prefixed: '-', '+' or '~'
+  uint16_t nameLength;     // Name: the name characters at its start
+  TextPosition end;        // just past it; for a Name, past the name or the ']' of its index
+  Value value;             // Constant: a number, a character, a string's address
+  int32_t inner;           // Parenthesised, Prefixed: the form inside; Name: the form of its index or -1
+  int32_t call;            // Name: the CallForm of the function that the name calls, or -1
+};
+
+// One evaluation with a minimum level, as EvalExpression makes it from `key`.
+struct EvalForm {
+  TextPosition key;          // where it begins
+  TextPosition first;        // where the blanks at its start end
+  TextPosition afterOperand; // where the blanks after its first operand end
+  TextPosition stop;         // where it stops when no fault is raised in it
+  uint8_t minLevel;
+  bool empty;                // it begins at ';' or ')': nothing is evaluated
+  bool callFree;             // no call in it: it can run as a straight-line program
+  bool faultAtStop;          // a whole expression that stops at a character that is no operator
+  bool pureAssigned;         // the programs of it and its parts are settled
+  int32_t firstStep;         // the first binary operator it applies, or -1
+  int32_t pure;              // its PureProgram, or -1
+  OperandForm operand;       // its first operand
+};
+
+// A binary operator that an evaluation applies, with its right operand.
+struct StepForm {
+  TextPosition at;    // the operator's first character
+  Operator op;
+  int32_t right;      // the EvalForm of the right operand, from just past the operator
+  int32_t next;       // the evaluation's next operator, or -1
+};
+
+// A call of a routine inside an expression: the row, and the arguments that
+// the call reads, each an EvalForm that begins just past the character that
+// ended the one before.
+struct CallForm {
+  int16_t row;
+  uint8_t arguments;
+  TextPosition argumentCursor;  // just past the character after the routine's name
+  int32_t firstArgument;        // into the argument list
+};
+
+// One statement, as ExecStatement reads it from `key`.
+enum class StatementKind : uint8_t { If, For, Do, Name, Empty };
+struct StatementForm {
+  TextPosition first;     // where the blanks before it end
+  StatementKind kind;
+  uint16_t nameLength;    // Name: the name characters at its start
+  int32_t index;          // Name read as an assignment: the EvalForm of its [index], or -1
+  int32_t value;          // ... the EvalForm of its right-hand side, or -1 when it has none
+  int32_t call;           // Name read as a procedure call: its CallForm, or -1
+};
+
+// The names that one list declares: `name, name;` of a `var` line, or a
+// routine's parameters up to their ')'.
+struct NameListForm {
+  uint16_t count;
+  uint8_t endsAt;       // ';' or ')'
+  TextPosition end;     // just past the ';', or on the ')'
+  int32_t firstName;
+};
+struct NameForm {
+  TextPosition at;
+  int32_t length;
+};
+
+// An expression without calls as a program for a small stack, in the order
+// of evaluation. Variables are looked up as they are read.
+enum class PureStep : uint8_t {
+  Constant,        // push `value`
+  Variable,        // push the Value of the variable named at `at`
+  Indexed,         // the index on top becomes name[index], the name at `at`
+  Prefix,          // the top becomes -top, +top (its absolute value) or ~top
+  Binary,          // the two top Values become one
+  BinaryConstant,  // the top combined with `value` as its right operand
+  BinaryVariable,  // the top combined with the variable named at `at` as its right operand
+};
+struct PureInstruction {
+  PureStep step;
+  uint8_t op;           // the binary ones: the Op; Prefix: '-', '+' or '~'
+  uint16_t nameLength;  // the name at `at`
+  TextPosition at;      // a name, where one is read
+  Value value;          // a constant, where one is read
+  mutable int32_t slot; // Variable, Indexed: the slot the name meant when the program last ran
+};
+struct PureProgram {
+  int32_t first;
+  uint16_t count;
+  uint8_t stack;        // the most Values it holds at once
+  uint16_t nesting;     // the deepest evaluation inside it, counted from its own
+  // The names epoch and scope in which the instructions' slots were found:
+  // in the same ones they are the answers still.
+  mutable uint64_t epoch;
+  mutable int32_t base, top, variables;
+};
+
+// What is remembered at one position of SourceBuffer.
+inline constexpr int32_t kUnseen = -1;    // a form slot: not asked for in this generation
+inline constexpr int32_t kSeen = -2;      // asked for once: the walker read it
+inline constexpr int32_t kDeclined = -3;  // not well formed: the walker reads it
+inline constexpr int16_t kRoutineUnknown = -2;
+struct PositionRecord {
+  uint64_t generation;     // the text generation the rest belongs to
+  uint16_t blanksEnd;      // offset from kSourceBase plus one; 0: not known yet
+  uint16_t statementEnd;
+  uint16_t closeParenEnd;
+  int16_t routine;         // the row FindRoutine finds, -1, or kRoutineUnknown
+  int32_t eval;            // the EvalForm that begins here, or a slot state
+  int32_t names;           // the NameListForm that begins here, or a slot state
+  int32_t statement;       // the StatementForm that begins here, or a slot state
+};
+extern PositionRecord DecodedRecords[kSourceSize];
+
+// The forms of the current generation, in pools emptied when it changes.
+template <typename T, int32_t kCapacity>
+struct Pool {
+  T items[kCapacity];
+  int32_t count;
+  bool Full() const { return count >= kCapacity; }
+  int32_t Add(const T& item) {
+    items[count] = item;
+    return count++;
+  }
+};
+extern Pool<EvalForm, kSourceSize> evalForms;
+
+inline const EvalForm& EvalFormOf(int32_t index) { return evalForms.items[index]; }
+
+// EvalFormAt when the form is not at hand: decodes it when it is time.
+const EvalForm* FindEvalForm(TextPosition p, int minLevel);
+
+// The form of EvalExpression(p, minLevel), or nullptr when the walker reads it.
+inline const EvalForm* EvalFormAt(TextPosition p, int minLevel) {
+  uint32_t offset = p - kSourceBase;
+  if (offset < kSourceSize) {
+    const PositionRecord& r = DecodedRecords[offset];
+    if (r.eval >= 0 && r.generation == ScriptMemory::Generation() && DecodeText) {
+      const EvalForm& f = evalForms.items[r.eval];
+      return f.minLevel == minLevel ? &f : nullptr;
+    }
+  }
+  return FindEvalForm(p, minLevel);
+}
+// StatementFormAt when the form is not at hand: decodes it when it is time.
+const StatementForm* FindStatementForm(TextPosition p);
+extern Pool<StatementForm, kSourceSize / 2> statements;
+
+// The form of ExecStatement(p), or nullptr when the walker reads it.
+inline const StatementForm* StatementFormAt(TextPosition p) {
+  uint32_t offset = p - kSourceBase;
+  if (offset < kSourceSize) {
+    const PositionRecord& r = DecodedRecords[offset];
+    if (r.statement >= 0 && r.generation == ScriptMemory::Generation() && DecodeText) {
+      return &statements.items[r.statement];
+    }
+  }
+  return FindStatementForm(p);
+}
+// The list that DeclareVariables reads from p, or nullptr.
+const NameListForm* NameListAt(TextPosition p);
+
+// The tables the forms refer to each other through.
+const StepForm& StepOf(int32_t index);
+const CallForm& CallFormOf(int32_t index);
+const StatementForm& StatementOf(int32_t index);
+const EvalForm& ArgumentOf(const CallForm& call, int k);
+const NameForm& NameOf(const NameListForm& list, int k);
+const PureProgram& PureOf(int32_t index);
+const PureInstruction& PureInstructionOf(int32_t index);
+
+}  // namespace vorla
