@@ -31,6 +31,12 @@ PROFILE_SIZES = {
     "sieve": 8,
     "bytes": 500,
     "calls": 50000,
+    "store": 12,
+    "predefined": 6000,
+    "nested": 10000,
+    "recurse3": 15,
+    "longexpr": 6000,
+    "strbuild": 75,
     "output": 20000,
     "startup": None,  # runs as it stands
 }
