@@ -15,7 +15,7 @@ __attribute__((noinline)) static int32_t pick(int32_t a, int32_t b, int32_t c) {
 }
 
 int main(void) {
-  int32_t size = 375000;
+  int32_t size = 500000;
   int32_t acc = 1;
   for (int32_t i = 0; i < size; i++) {
     acc = pick(mix(i, square(acc)), twice(i % 100), mix(acc, twice(i))) & 0xFFFFF;

@@ -8,7 +8,7 @@ local function pick(a, b, c)
   return b - a + c
 end
 
-local size = 375000
+local size = 500000
 local acc = 1
 for i = 0, size - 1 do
   acc = pick(mix(i, square(acc)), twice(i % 100), mix(acc, twice(i))) & 0xFFFFF

@@ -19,7 +19,7 @@ def pick(a, b, c):
 
 
 def main():
-    size = 375000
+    size = 500000
     acc = 1
     for i in range(size):
         acc = pick(mix(i, square(acc)), twice(i % 100), mix(acc, twice(i))) & 0xFFFFF

@@ -27,7 +27,7 @@ static void hanoi(int32_t n, int32_t from, int32_t to) {
 }
 
 int main(void) {
-  int32_t size = 600;
+  int32_t size = 800;
   int32_t total = 0;
   for (int32_t i = 0; i < size; i++) {
     total = total + tak(8, 4, i % 3) + binom(12, i % 6 + 3);

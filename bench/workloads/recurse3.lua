@@ -25,7 +25,7 @@ local function hanoi(n, from, to)
   end
 end
 
-local size = 600
+local size = 800
 local total = 0
 for i = 0, size - 1 do
   total = total + tak(8, 4, i % 3) + binom(12, i % 6 + 3)

@@ -28,7 +28,7 @@ def hanoi(n, source, target):
 
 
 def main():
-    size = 600
+    size = 800
     total = 0
     for i in range(size):
         total = total + tak(8, 4, i % 3) + binom(12, i % 6 + 3)
