@@ -3,9 +3,10 @@
 of each script (its `size = N;` line scaled down) under valgrind's callgrind,
 which counts instructions repeatably even on a busy machine, and prints the
 functions that execute the most instructions with their self and inclusive
-shares of the whole run.
+shares of the whole run, and at the end each workload's total instruction count.
 
     python3 bench/profile.py [--vorla build/vorla] [--only fib,loop] [--top 12] [--keep DIR]
+                             [--json FILE]
 
 Inclusive shares of functions that recurse (the evaluator, the executor, the
 calls) are not meaningful in callgrind's accounting and show as "rec".
@@ -13,6 +14,7 @@ For line-level detail, build with -g and run callgrind_annotate on a kept file.
 """
 
 import argparse
+import json
 import os
 import re
 import shutil
@@ -31,6 +33,12 @@ PROFILE_SIZES = {
     "sieve": 8,
     "bytes": 500,
     "calls": 50000,
+    "store": 12,
+    "predefined": 6000,
+    "nested": 10000,
+    "recurse3": 15,
+    "longexpr": 6000,
+    "strbuild": 75,
     "output": 20000,
     "startup": None,  # runs as it stands
 }
@@ -118,6 +126,8 @@ def main():
     parser.add_argument("--only", help="comma-separated workloads (default: all)")
     parser.add_argument("--top", type=int, default=12, help="functions shown per workload")
     parser.add_argument("--keep", help="keep the callgrind output files in this directory")
+    parser.add_argument("--json", help="also write each workload's size and total instructions "
+                        "to this file")
     args = parser.parse_args()
     names = list(PROFILE_SIZES) if not args.only else [n.strip() for n in args.only.split(",")]
     for n in names:
@@ -131,12 +141,14 @@ def main():
     if args.keep:
         os.makedirs(args.keep, exist_ok=True)
 
+    totals = {}
     with tempfile.TemporaryDirectory(prefix="vorla-profile-") as work:
         for name in names:
             size = PROFILE_SIZES[name]
             script = scaled_script(name, size, work)
             total, self_costs, incl_costs, recursive, out_file = profile(
                 os.path.abspath(args.vorla), name, script, args.keep)
+            totals[name] = {"size": size, "instructions": total}
             print(f"\n{name} (size {size if size is not None else 'as is'}): "
                   f"{total:,} instructions")
             print(f"  {'self':>6}  {'incl':>6}  function")
@@ -148,6 +160,15 @@ def main():
             if args.keep:
                 print(f"  (kept {out_file})")
             sys.stdout.flush()
+
+    print("\nTotal instructions (callgrind Ir) at the profile sizes:")
+    width = max(len(n) for n in totals)
+    for name, entry in totals.items():
+        size = entry["size"] if entry["size"] is not None else "as is"
+        print(f"  {name.ljust(width)}  {str(size):>7}  {entry['instructions']:>15,}")
+    if args.json:
+        with open(args.json, "w") as out:
+            json.dump({"vorla": os.path.abspath(args.vorla), "workloads": totals}, out, indent=1)
     return 0
 
 

@@ -33,6 +33,12 @@ WORKLOADS = [
     ("sieve", "compute"),
     ("bytes", "compute"),
     ("calls", "compute"),
+    ("store", "compute"),
+    ("predefined", "compute"),
+    ("nested", "compute"),
+    ("recurse3", "compute"),
+    ("longexpr", "compute"),
+    ("strbuild", "compute"),
     ("output", "output"),
     ("startup", "startup"),
 ]
