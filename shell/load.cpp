@@ -51,7 +51,11 @@ LoadResult LoadScript(const char* path) {
       break;
     }
   }
+  // A read that failed (a directory, a device error) is a file that cannot
+  // be opened, not a shorter script.
+  bool failed = std::ferror(file) != 0;
   std::fclose(file);
+  if (failed) return LoadResult::CannotOpen;
   if (tooLarge || !LoadText(text)) return LoadResult::TooLarge;
   return LoadResult::Loaded;
 }
