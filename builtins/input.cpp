@@ -1,7 +1,8 @@
 // Line input. The editor echoes what it stores: printable keys and TAB, Enter
 // as a lone CR; backspace and Ctrl-X erase with BS, space, BS per byte; ESC
-// ends the line at once. The typed text is then evaluated with no variable
-// visible; functions it calls get their frames above every live slot.
+// ends the line at once; a piped line keeps its first 125 bytes and its line
+// end. The typed text is then evaluated with no variable visible; functions it
+// calls get their frames above every live slot.
 #include "builtins/input.h"
 
 #include "builtins/output.h"
@@ -31,8 +32,11 @@ void EraseOne() {
 }
 
 // Stores and echoes an accepted byte; answers false when the line is full.
+// A person sees a full line refuse its Enter and erases; keys from a pipe or
+// file cannot, so there the last place is kept for the line end.
 bool Accept(uint8_t b) {
-  if (InputLength >= kMaxTypedLength) return false;
+  int32_t room = b == kEnter || ActiveConsole->KeysAreTyped() ? kMaxTypedLength : kMaxPipedLength;
+  if (InputLength >= room) return false;
   Echo(b);
   Memory[kInputBase + InputLength++] = b;
   return true;

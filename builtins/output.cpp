@@ -62,7 +62,7 @@ void PrnStr(Value start) {
 }
 
 void KeyboardPoll() {
-  if (!ActiveConsole->PollsAtOutput() || !ActiveConsole->KeyWaiting()) return;
+  if (!ActiveConsole->KeysAreTyped() || !ActiveConsole->KeyWaiting()) return;
   int key = ActiveConsole->ReadKey();
   if (key == kSpace) key = ActiveConsole->ReadKey();
   if (key == kEsc || key == kNoMoreKeys) RequestStop();

@@ -20,7 +20,7 @@ namespace vorla {
 //   - the Backspace key (DEL, 127, or whatever the terminal's erase key is)
 //     reads as 8, the backspace the line editor erases with.
 // Standard input not a terminal: bytes in order, LF and CR LF each as one 13,
-// then kNoMoreKeys for ever; the pause/stop poll after outputs is off.
+// then kNoMoreKeys for ever; KeysAreTyped() is false.
 //
 // Output is buffered and written when the buffer fills, in Flush(), before
 // any key is read or looked for, and at EndOfOutput() when standard output is
@@ -50,7 +50,7 @@ class TerminalConsole final : public Console {
   void Write(const uint8_t* bytes, size_t count) override;
   void WriteRepeated(uint8_t byte, size_t count) override;
   void EndOfOutput() override;
-  bool PollsAtOutput() override { return inputIsTerminal_; }
+  bool KeysAreTyped() override { return inputIsTerminal_; }
   bool KeyWaiting() override;
   int ReadKey() override;
   void Flush() override;
