@@ -1,8 +1,9 @@
-// Program entry: the banner, the script path, loading, and the run on a stack
-// large enough for the deepest nesting the interpreter allows.
+// Program entry: the banner, the script path, loading, and the run on a thread
+// whose stack holds the deepest nesting the interpreter allows.
 #include <pthread.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "builtins/output.h"
@@ -14,29 +15,27 @@
 namespace {
 
 constexpr int kUsageStatus = 2;
-constexpr int kLoadFailedStatus = 1;
-// Room for kMaxNesting levels of nesting even in a sanitizer build.
-constexpr size_t kInterpreterStack = size_t(512) << 20;
+// The script cannot be loaded, or the stack cannot be had.
+constexpr int kFailedStatus = 1;
 
 void* RunThread(void* outcome) {
   *static_cast<vorla::RunOutcome*>(outcome) = vorla::RunProgram();
   return nullptr;
 }
 
-// Runs the loaded script on its own thread with a large stack.
-vorla::RunOutcome RunOnLargeStack() {
-  vorla::RunOutcome outcome = vorla::RunOutcome::Error;
+// Runs the loaded script on a thread with kInterpreterStackBytes of stack.
+// Answers 0, or why no such thread could be had (an errno value): the script
+// never runs on a smaller stack.
+int RunOnInterpreterStack(vorla::RunOutcome& outcome) {
   pthread_attr_t attr;
+  int error = pthread_attr_init(&attr);
+  if (error != 0) return error;
   pthread_t thread;
-  pthread_attr_init(&attr);
-  pthread_attr_setstacksize(&attr, kInterpreterStack);
-  if (pthread_create(&thread, &attr, RunThread, &outcome) != 0) {
-    RunThread(&outcome);  // no thread to be had: run on this stack
-  } else {
-    pthread_join(thread, nullptr);
-  }
+  error = pthread_attr_setstacksize(&attr, vorla::kInterpreterStackBytes);
+  if (error == 0) error = pthread_create(&thread, &attr, RunThread, &outcome);
+  if (error == 0) pthread_join(thread, nullptr);
   pthread_attr_destroy(&attr);
-  return outcome;
+  return error;
 }
 
 int Finish(vorla::Console& console, int status) {
@@ -58,12 +57,18 @@ int main(int argc, char** argv) {
   switch (vorla::LoadScript(argv[1])) {
     case vorla::LoadResult::CannotOpen:
       vorla::PrintConstant(std::string("cann't open ") + argv[1] + "\n");
-      return Finish(console, kLoadFailedStatus);
+      return Finish(console, kFailedStatus);
     case vorla::LoadResult::TooLarge:
       vorla::PrintConstant(std::string("file too large: ") + argv[1] + "\n");
-      return Finish(console, kLoadFailedStatus);
+      return Finish(console, kFailedStatus);
     case vorla::LoadResult::Loaded: break;
   }
-  vorla::RunOutcome outcome = RunOnLargeStack();
+  vorla::RunOutcome outcome = vorla::RunOutcome::Error;
+  if (int error = RunOnInterpreterStack(outcome); error != 0) {
+    console.Flush();
+    std::fprintf(stderr, "vorla: cannot get a %zu MiB stack for the interpreter: %s\n",
+                 vorla::kInterpreterStackBytes >> 20, std::strerror(error));
+    return Finish(console, kFailedStatus);
+  }
   return Finish(console, vorla::ExitStatus(outcome));
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 # End-to-end tests of the console: the real vorla binary on a pseudo-terminal,
-# keys typed as a person would, terminal settings compared before and after.
+# keys typed as a person would, terminal settings compared before and after;
+# and with pipes and a limited address space.
 """Usage: test_terminal.py PATH_TO_VORLA [unittest options]"""
 import fcntl
 import os
@@ -73,16 +74,22 @@ def is_raw(settings):
             and bool(lflag & termios.ISIG) and bool(oflag & termios.OPOST))
 
 
+def script_file(test, script):
+    """Writes `script` to a file that lasts as long as the test; answers its path."""
+    folder = tempfile.TemporaryDirectory()
+    test.addCleanup(folder.cleanup)
+    path = os.path.join(folder.name, "script.vl")
+    with open(path, "w") as f:
+        f.write(script)
+    return path
+
+
 class Run:
     """One run of vorla on a fresh pty: standard input, output and error."""
 
     def __init__(self, test, script, job_control=False):
         self.test = test
-        folder = tempfile.TemporaryDirectory()
-        test.addCleanup(folder.cleanup)
-        path = os.path.join(folder.name, "script.vl")
-        with open(path, "w") as f:
-            f.write(script)
+        path = script_file(test, script)
         self.master, self.slave = os.openpty()
         test.addCleanup(os.close, self.master)
         test.addCleanup(os.close, self.slave)
@@ -437,12 +444,8 @@ proc main() {
 
 class KeysFromAPipe(unittest.TestCase):
     def run_piped(self, script, keys):
-        with tempfile.TemporaryDirectory() as folder:
-            path = os.path.join(folder, "script.vl")
-            with open(path, "w") as f:
-                f.write(script)
-            done = subprocess.run([VORLA, path], input=keys, capture_output=True,
-                                  timeout=TIMEOUT)
+        done = subprocess.run([VORLA, script_file(self, script)], input=keys, capture_output=True,
+                              timeout=TIMEOUT)
         return done.returncode, done.stdout
 
     def test_lf_and_cr_lf_each_end_one_line(self):
@@ -478,6 +481,29 @@ proc main() {
             self.assertEqual(proc.stdout.read(len(BANNER)), BANNER)
             proc.stdout.close()
             self.assertEqual(proc.wait(timeout=TIMEOUT), 0)
+
+
+class TheInterpreterStack(unittest.TestCase):
+    # Recursion through 300 nested prefix operators, until the nesting limit.
+    DEEP = "func f() return = " + "-" * 300 + "f();\nproc main() PrnDec_(f());\n"
+
+    def run_limited(self, kib):
+        def limit():
+            resource.setrlimit(resource.RLIMIT_AS, (kib << 10, kib << 10))
+        done = subprocess.run([VORLA, script_file(self, self.DEEP)], stdin=subprocess.DEVNULL,
+                              capture_output=True, preexec_fn=limit, timeout=TIMEOUT)
+        if b"Sanitizer" in done.stderr:
+            self.skipTest("the sanitizers' runtime cannot start with its memory limited")
+        return done
+
+    def test_the_deepest_nesting_runs_under_ulimit_v_262144(self):
+        done = self.run_limited(262144)
+        self.assertEqual((done.returncode, done.stdout, done.stderr), (1, BANNER + b"\nerr at 1:;\r", b""))
+
+    def test_without_room_for_the_stack_nothing_runs(self):
+        done = self.run_limited(32768)
+        self.assertEqual((done.returncode, done.stdout), (1, BANNER))
+        self.assertRegex(done.stderr, rb"^vorla: cannot get a \d+ MiB stack for the interpreter: [^\n]+\n$")
 
 
 if __name__ == "__main__":
