@@ -21,14 +21,14 @@ constexpr int kEsc = 27;
 
 void Echo(uint8_t b) {
   ActiveConsole->Write(&b, 1);
-  ActiveConsole->EndOfOutput();
+  EndOutput();
 }
 
 void EraseOne() {
   static constexpr uint8_t kErase[] = {8, 32, 8};
   InputLength--;
   ActiveConsole->Write(kErase, 3);
-  ActiveConsole->EndOfOutput();
+  EndOutput();
 }
 
 // Stores and echoes an accepted byte; answers false when the line is full.
@@ -47,6 +47,7 @@ bool Accept(uint8_t b) {
 bool ReadLine() {
   InputLength = 0;
   for (;;) {
+    if (ActiveConsole->OutputFailed()) return false;  // the echo failed: the run is stopping
     int key = ActiveConsole->ReadKey();
     if (key == kNoMoreKeys) {
       if (InputLength > 0) return true;  // the input ended mid-line: as ESC

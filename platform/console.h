@@ -18,6 +18,9 @@ class Console {
   virtual void WriteRepeated(uint8_t byte, size_t count) = 0;
   // One output routine has finished: a person watching must see its bytes now.
   virtual void EndOfOutput() = 0;
+  // Output can no longer be written (a full disk, a closed descriptor): every
+  // later byte is dropped, and the run should end.
+  virtual bool OutputFailed() = 0;
   // Whether a person types the keys (a terminal) rather than a pipe or file
   // holding them. Only a person can answer the pause/stop poll after outputs,
   // or see a full line refuse its Enter and erase.

@@ -31,6 +31,7 @@ class ScriptedConsole : public Console {
   void Write(const uint8_t* bytes, size_t count) override;
   void WriteRepeated(uint8_t byte, size_t count) override;
   void EndOfOutput() override {}
+  bool OutputFailed() override { return false; }
   bool KeysAreTyped() override { return interactive_; }
   bool KeyWaiting() override;
   int ReadKey() override;

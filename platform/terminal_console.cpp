@@ -23,7 +23,7 @@ volatile sig_atomic_t gRawActive = 0;  // raw settings in force, not yet put bac
 TerminalConsole* gLive = nullptr;      // the console exit() must flush
 bool gAtExitRegistered = false;
 
-constexpr int kTerminatingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr int kTerminatingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
 constexpr size_t kMaxSequence = 32;
 constexpr uint8_t kDelete = 127;
 constexpr uint8_t kBackspace = 8;  // longer "escape sequences" are cut and dropped
@@ -100,7 +100,6 @@ TerminalConsole::TerminalConsole() {
     std::atexit(AtExit);
     gAtExitRegistered = true;
   }
-  SetHandler(SIGPIPE, SIG_IGN);  // a closed output shows as EPIPE, and is dropped
   if (!inputIsTerminal_ || tcgetattr(STDIN_FILENO, &gSaved) != 0) return;
 
   gRaw = gSaved;
@@ -131,7 +130,7 @@ void TerminalConsole::Restore() {
 // ---- Output ----
 
 void TerminalConsole::WriteOut(const uint8_t* bytes, size_t count) {
-  while (count > 0 && !outputLost_) {
+  while (count > 0 && writeError_ == 0) {
     ssize_t n = write(STDOUT_FILENO, bytes, count);
     if (n > 0) {
       bytes += n;
@@ -142,7 +141,7 @@ void TerminalConsole::WriteOut(const uint8_t* bytes, size_t count) {
       pollfd fd{STDOUT_FILENO, POLLOUT, 0};
       poll(&fd, 1, -1);
     } else {
-      outputLost_ = true;  // closed pipe or gone terminal: nobody to show it to
+      writeError_ = n < 0 ? errno : EIO;
     }
   }
 }
@@ -153,7 +152,7 @@ void TerminalConsole::Flush() {
 }
 
 void TerminalConsole::Write(const uint8_t* bytes, size_t count) {
-  while (count > 0 && !outputLost_) {
+  while (count > 0 && writeError_ == 0) {
     if (outLength_ == kOutputBufferSize) Flush();
     if (outLength_ == 0 && count >= kOutputBufferSize) {
       WriteOut(bytes, count);
@@ -169,7 +168,7 @@ void TerminalConsole::Write(const uint8_t* bytes, size_t count) {
 }
 
 void TerminalConsole::WriteRepeated(uint8_t byte, size_t count) {
-  while (count > 0 && !outputLost_) {
+  while (count > 0 && writeError_ == 0) {
     if (outLength_ == kOutputBufferSize) Flush();
     size_t n = kOutputBufferSize - outLength_;
     if (n > count) n = count;

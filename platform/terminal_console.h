@@ -24,12 +24,15 @@ namespace vorla {
 //
 // Output is buffered and written when the buffer fills, in Flush(), before
 // any key is read or looked for, and at EndOfOutput() when standard output is
-// a terminal. Output to a closed pipe is dropped silently.
+// a terminal. A closed pipe raises SIGPIPE, which ends the process (after the
+// terminal settings are put back). Any other failed write (a full disk, a
+// closed descriptor; a closed pipe too when SIGPIPE is ignored) is kept as
+// WriteError(): from then on OutputFailed() is true and output is dropped.
 //
 // The terminal settings are put back once, on whichever way out comes first:
-// Restore() or the destructor, exit(), or SIGINT, SIGTERM, SIGHUP, SIGQUIT
-// (restored, then raised again with the default action). Ctrl-Z puts them back
-// while the process is stopped and goes raw again when it continues.
+// Restore() or the destructor, exit(), or SIGINT, SIGTERM, SIGHUP, SIGQUIT,
+// SIGPIPE (restored, then raised again with the default action). Ctrl-Z puts
+// them back while the process is stopped and goes raw again when it continues.
 // One TerminalConsole at a time; it allocates nothing after construction.
 class TerminalConsole final : public Console {
  public:
@@ -46,10 +49,13 @@ class TerminalConsole final : public Console {
   // calls, and every other way out afterwards, leave the terminal alone.
   void Restore();
   bool InputIsTerminal() const { return inputIsTerminal_; }
+  // The errno value of the first failed write, or 0.
+  int WriteError() const { return writeError_; }
 
   void Write(const uint8_t* bytes, size_t count) override;
   void WriteRepeated(uint8_t byte, size_t count) override;
   void EndOfOutput() override;
+  bool OutputFailed() override { return writeError_ != 0; }
   bool KeysAreTyped() override { return inputIsTerminal_; }
   bool KeyWaiting() override;
   int ReadKey() override;
@@ -66,7 +72,7 @@ class TerminalConsole final : public Console {
 
   bool inputIsTerminal_ = false;
   bool outputIsTerminal_ = false;
-  bool outputLost_ = false;  // standard output closed: drop everything
+  int writeError_ = 0;       // errno of the first failed write: drop everything
   bool inputEnded_ = false;
   bool afterCR_ = false;     // piped input: an LF right after a CR is part of it
   int pushedKey_ = kNoKey;   // a key KeyWaiting took and ReadKey has not

@@ -1,5 +1,6 @@
 // Program entry: the banner, the script path, loading, and the run on a thread
-// whose stack holds the deepest nesting the interpreter allows.
+// whose stack holds the deepest nesting the interpreter allows. Every way out
+// after the banner passes Finish, which settles the exit status.
 #include <pthread.h>
 
 #include <cstdio>
@@ -15,7 +16,7 @@
 namespace {
 
 constexpr int kUsageStatus = 2;
-// The script cannot be loaded, or the stack cannot be had.
+// The script cannot be loaded, the stack cannot be had, or output cannot be written.
 constexpr int kFailedStatus = 1;
 
 void* RunThread(void* outcome) {
@@ -38,8 +39,14 @@ int RunOnInterpreterStack(vorla::RunOutcome& outcome) {
   return error;
 }
 
-int Finish(vorla::Console& console, int status) {
-  console.Flush();
+// Writes out the output and puts the terminal back. A write that failed on
+// the way, or fails now, makes any run end with status 1 and its reason.
+int Finish(vorla::TerminalConsole& console, int status) {
+  console.Restore();
+  if (int error = console.WriteError(); error != 0) {
+    std::fprintf(stderr, "vorla: write error: %s\n", std::strerror(error));
+    return kFailedStatus;
+  }
   return status;
 }
 
@@ -52,7 +59,7 @@ int main(int argc, char** argv) {
   if (argc != 2) {
     console.Flush();
     std::fputs("usage: vorla SCRIPT\n", stderr);
-    return kUsageStatus;
+    return Finish(console, kUsageStatus);
   }
   switch (vorla::LoadScript(argv[1])) {
     case vorla::LoadResult::CannotOpen:

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 # End-to-end tests of the console: the real vorla binary on a pseudo-terminal,
 # keys typed as a person would, terminal settings compared before and after;
-# and with pipes and a limited address space.
+# and with pipes, outputs that fail and a limited address space.
 """Usage: test_terminal.py PATH_TO_VORLA [unittest options]"""
 import fcntl
 import os
@@ -87,7 +87,9 @@ def script_file(test, script):
 class Run:
     """One run of vorla on a fresh pty: standard input, output and error."""
 
-    def __init__(self, test, script, job_control=False):
+    def __init__(self, test, script, job_control=False, stdout=None):
+        """`stdout` replaces the terminal as standard output, and the banner
+        is then not looked for."""
         self.test = test
         path = script_file(test, script)
         self.master, self.slave = os.openpty()
@@ -106,8 +108,8 @@ class Run:
             args = [sys.executable, "-c", JOB_SHELL, str(report_w)] + args
             pass_fds = (report_w,)
         self.proc = subprocess.Popen(
-            args, stdin=self.slave, stdout=self.slave, stderr=self.slave,
-            start_new_session=True, pass_fds=pass_fds,
+            args, stdin=self.slave, stdout=self.slave if stdout is None else stdout,
+            stderr=self.slave, start_new_session=True, pass_fds=pass_fds,
             preexec_fn=None if job_control else take_terminal)
         test.addCleanup(self._kill)
         if job_control:
@@ -115,7 +117,8 @@ class Run:
             self.pid = int(self.report_line(b"pid ").split()[1])
         else:
             self.pid = self.proc.pid
-        self.expect(BANNER_ON_TERMINAL)
+        if stdout is None:
+            self.expect(BANNER_ON_TERMINAL)
 
     def _kill(self):
         if self.proc.poll() is None:
@@ -441,6 +444,14 @@ proc main() {
         self.assertEqual(run.wait(), 0)
         run.assert_settings_restored()
 
+    def test_closed_output_pipe_ends_the_run_by_sigpipe_after_the_settings(self):
+        run = Run(self, LONG_LOOP, stdout=subprocess.PIPE)
+        self.assertEqual(run.proc.stdout.read(len(BANNER)), BANNER)
+        self.assertTrue(is_raw(run.settings()))
+        run.proc.stdout.close()
+        self.assertEqual(run.wait(), -signal.SIGPIPE)
+        run.assert_settings_restored()
+
 
 class KeysFromAPipe(unittest.TestCase):
     def run_piped(self, script, keys):
@@ -471,16 +482,37 @@ proc main() {
         self.assertEqual(status, 0)
         self.assertTrue(out.endswith(b" x2732"), out)
 
-    def test_closed_output_is_dropped_without_a_crash(self):
-        with tempfile.TemporaryDirectory() as folder:
-            path = os.path.join(folder, "script.vl")
-            with open(path, "w") as f:
-                f.write(LONG_LOOP.replace("1000000000", "200000"))
-            proc = subprocess.Popen([VORLA, path], stdin=subprocess.DEVNULL,
-                                    stdout=subprocess.PIPE)
-            self.assertEqual(proc.stdout.read(len(BANNER)), BANNER)
-            proc.stdout.close()
-            self.assertEqual(proc.wait(timeout=TIMEOUT), 0)
+
+class OutputThatCannotBeWritten(unittest.TestCase):
+    def test_a_closed_pipe_ends_the_run_by_sigpipe(self):
+        path = script_file(self, LONG_LOOP)
+        for ignored in (False, True):
+            with self.subTest(sigpipe_ignored=ignored):
+                proc = subprocess.Popen(
+                    [VORLA, path], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                    stderr=subprocess.PIPE,
+                    preexec_fn=(lambda: signal.signal(signal.SIGPIPE, signal.SIG_IGN)) if ignored else None)
+                self.assertEqual(proc.stdout.read(len(BANNER)), BANNER)
+                proc.stdout.close()
+                self.assertEqual(proc.wait(timeout=TIMEOUT), 1 if ignored else -signal.SIGPIPE)
+                # Ignored, SIGPIPE leaves a failed write like any other.
+                self.assertEqual(proc.stderr.read(), b"vorla: write error: Broken pipe\n" if ignored else b"")
+                proc.stderr.close()
+
+    def test_a_failed_write_ends_the_run_with_status_1(self):
+        cases = [("a full disk, at the first write", LONG_LOOP, "/dev/full", None,
+                  b"No space left on device"),
+                 ("a full disk, at the last write", 'proc main() PrnStr_("hi");\n', "/dev/full", None,
+                  b"No space left on device"),
+                 ("a closed descriptor", LONG_LOOP, None, lambda: os.close(1), b"Bad file descriptor")]
+        for name, script, target, preexec_fn, reason in cases:
+            with self.subTest(name):
+                with open(target or os.devnull, "wb") as out:
+                    done = subprocess.run([VORLA, script_file(self, script)], stdin=subprocess.DEVNULL,
+                                          stdout=out, stderr=subprocess.PIPE, preexec_fn=preexec_fn,
+                                          timeout=TIMEOUT)
+                self.assertEqual((done.returncode, done.stderr),
+                                 (1, b"vorla: write error: " + reason + b"\n"))
 
 
 class TheInterpreterStack(unittest.TestCase):
