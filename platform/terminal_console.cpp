@@ -3,6 +3,7 @@
 #include "platform/terminal_console.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -15,24 +16,59 @@ namespace vorla {
 
 namespace {
 
-// The settings found at start and the raw copy; shared with the signal
-// handlers, which is why they live outside the object.
+// The settings found when the terminal went raw and the raw copy, with what
+// the signal handlers need besides; shared with them, which is why they live
+// outside the object.
 termios gSaved;
 termios gRaw;
+volatile sig_atomic_t gWantRaw = 0;    // the run has taken the terminal
 volatile sig_atomic_t gRawActive = 0;  // raw settings in force, not yet put back
 TerminalConsole* gLive = nullptr;      // the console exit() must flush
 bool gAtExitRegistered = false;
 
 constexpr int kTerminatingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
-constexpr size_t kMaxSequence = 32;
+constexpr size_t kMaxSequence = 32;  // longer "escape sequences" are cut and dropped
 constexpr uint8_t kDelete = 127;
-constexpr uint8_t kBackspace = 8;  // longer "escape sequences" are cut and dropped
+constexpr uint8_t kBackspace = 8;
 
 // Safe in a signal handler: only tcsetattr and a flag.
 void PutBackSettings() {
   if (!gRawActive) return;
   gRawActive = 0;
   tcsetattr(STDIN_FILENO, TCSADRAIN, &gSaved);
+}
+
+// Answers whether the process is in the terminal's foreground process group;
+// there, once the run has taken the terminal, it puts the raw settings in
+// force, keeping the settings found at that moment to put back. Safe in a
+// signal handler; normal code calls it with signals blocked.
+bool TakeIfForeground() {
+  if (gRawActive) return true;
+  if (tcgetpgrp(STDIN_FILENO) != getpgrp()) return false;
+  if (!gWantRaw || tcgetattr(STDIN_FILENO, &gSaved) != 0) return true;
+  gRaw = gSaved;
+  // CR stays CR; Ctrl-S, Ctrl-Q, Ctrl-V and Ctrl-O reach the script; 8-bit keys.
+  gRaw.c_iflag &= ~(ICRNL | INLCR | IGNCR | IXON | ISTRIP);
+  // No echo and no line buffering; ISIG stays so Ctrl-C interrupts, and the
+  // output flags stay so "\n" still starts a new line.
+  gRaw.c_lflag &= ~(ECHO | ICANON | IEXTEN);
+  gRaw.c_cc[VMIN] = 1;
+  gRaw.c_cc[VTIME] = 0;
+  gRawActive = 1;  // before the change, so a signal during it still puts back
+  if (tcsetattr(STDIN_FILENO, TCSADRAIN, &gRaw) != 0) gRawActive = 0;
+  return true;
+}
+
+// TakeIfForeground for normal code: with every signal held off, so that no
+// handler takes the terminal between the look and the change.
+bool InForeground() {
+  if (gRawActive) return true;
+  sigset_t all, old;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, &old);
+  bool foreground = TakeIfForeground();
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  return foreground;
 }
 
 void SetHandler(int sig, void (*handler)(int)) {
@@ -59,11 +95,10 @@ void OnTerminatingSignal(int sig) {
 }
 
 // Ctrl-Z: the shell gets its settings back while we are stopped, and the raw
-// ones return when we continue.
+// ones return when we continue in the foreground.
 void OnStop(int) {
   int savedErrno = errno;
-  bool wasRaw = gRawActive;
-  if (wasRaw) tcsetattr(STDIN_FILENO, TCSADRAIN, &gSaved);
+  PutBackSettings();
   SetHandler(SIGTSTP, SIG_DFL);
   raise(SIGTSTP);
   sigset_t stop;
@@ -71,12 +106,21 @@ void OnStop(int) {
   sigaddset(&stop, SIGTSTP);
   sigprocmask(SIG_UNBLOCK, &stop, nullptr);  // the process stops here
   SetHandler(SIGTSTP, OnStop);
-  if (wasRaw && gRawActive) tcsetattr(STDIN_FILENO, TCSADRAIN, &gRaw);
+  TakeIfForeground();
+  errno = savedErrno;
+}
+
+// Continued, after any stop (Ctrl-Z, a key read in the background, `fg`):
+// raw again if now in the foreground.
+void OnContinue(int) {
+  int savedErrno = errno;
+  TakeIfForeground();
   errno = savedErrno;
 }
 
 void AtExit() {
   if (gLive != nullptr) gLive->Flush();
+  gWantRaw = 0;
   PutBackSettings();
 }
 
@@ -100,21 +144,6 @@ TerminalConsole::TerminalConsole() {
     std::atexit(AtExit);
     gAtExitRegistered = true;
   }
-  if (!inputIsTerminal_ || tcgetattr(STDIN_FILENO, &gSaved) != 0) return;
-
-  gRaw = gSaved;
-  // CR stays CR; Ctrl-S, Ctrl-Q, Ctrl-V and Ctrl-O reach the script; 8-bit keys.
-  gRaw.c_iflag &= ~(ICRNL | INLCR | IGNCR | IXON | ISTRIP);
-  // No echo and no line buffering; ISIG stays so Ctrl-C interrupts, and the
-  // output flags stay so "\n" still starts a new line.
-  gRaw.c_lflag &= ~(ECHO | ICANON | IEXTEN);
-  gRaw.c_cc[VMIN] = 1;
-  gRaw.c_cc[VTIME] = 0;
-
-  for (int sig : kTerminatingSignals) CatchUnlessIgnored(sig, OnTerminatingSignal);
-  CatchUnlessIgnored(SIGTSTP, OnStop);
-  gRawActive = 1;  // before the change, so a signal during it still puts back
-  if (tcsetattr(STDIN_FILENO, TCSADRAIN, &gRaw) != 0) gRawActive = 0;
 }
 
 TerminalConsole::~TerminalConsole() {
@@ -122,8 +151,18 @@ TerminalConsole::~TerminalConsole() {
   if (gLive == this) gLive = nullptr;
 }
 
+void TerminalConsole::TakeTerminal() {
+  if (!inputIsTerminal_ || gWantRaw) return;
+  for (int sig : kTerminatingSignals) CatchUnlessIgnored(sig, OnTerminatingSignal);
+  CatchUnlessIgnored(SIGTSTP, OnStop);
+  CatchUnlessIgnored(SIGCONT, OnContinue);
+  gWantRaw = 1;
+  InForeground();
+}
+
 void TerminalConsole::Restore() {
   Flush();
+  gWantRaw = 0;
   PutBackSettings();
 }
 
@@ -184,13 +223,18 @@ void TerminalConsole::EndOfOutput() {
 
 // ---- Input ----
 
+// A background job has no keys: it must not read the terminal, nor change it.
 bool TerminalConsole::KeyWaiting() {
+  if (inputIsTerminal_ && !InForeground()) return false;
   Flush();
   if (pushedKey_ == kNoKey) pushedKey_ = TakeKey(false);
   return pushedKey_ != kNoKey;
 }
 
+// In the background the read stops the job until it is brought to the
+// foreground, and goes on raw.
 int TerminalConsole::ReadKey() {
+  if (inputIsTerminal_) InForeground();
   Flush();
   int key = pushedKey_;
   pushedKey_ = kNoKey;

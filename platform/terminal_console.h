@@ -8,9 +8,14 @@
 
 namespace vorla {
 
-// Standard input a terminal: the terminal goes raw (no echo, no line
-// buffering, Enter reads as 13) while Ctrl-C still interrupts and output
-// post-processing stays as it was. Keys come one at a time:
+// Standard input a terminal: the terminal is left as it is until TakeTerminal,
+// and from then on it is raw (no echo, no line buffering, Enter reads as 13,
+// Ctrl-C still interrupts, output post-processing as it was) whenever the
+// process is in the terminal's foreground process group. A background job
+// (`vorla script.vl &`) leaves the settings alone and sees no key waiting; a
+// key read there stops the job, as for any program, and once it is brought to
+// the foreground the terminal goes raw and the read goes on. Keys come one at
+// a time:
 //   - every byte a key sends is its code, 0..255 (UTF-8 text arrives byte by byte);
 //   - ESC with no further byte within kEscapeWaitMs is 27;
 //   - the escape sequences of special keys (arrows, function keys, Home, ...:
@@ -32,8 +37,9 @@ namespace vorla {
 // The terminal settings are put back once, on whichever way out comes first:
 // Restore() or the destructor, exit(), or SIGINT, SIGTERM, SIGHUP, SIGQUIT,
 // SIGPIPE (restored, then raised again with the default action). Ctrl-Z puts
-// them back while the process is stopped and goes raw again when it continues.
-// One TerminalConsole at a time; it allocates nothing after construction.
+// them back while the process is stopped; it goes raw again when continued in
+// the foreground. One TerminalConsole at a time; it allocates nothing after
+// construction.
 class TerminalConsole final : public Console {
  public:
   static constexpr int kEscapeWaitMs = 40;
@@ -45,10 +51,13 @@ class TerminalConsole final : public Console {
   TerminalConsole(const TerminalConsole&) = delete;
   TerminalConsole& operator=(const TerminalConsole&) = delete;
 
+  // The run begins: a terminal on standard input goes raw (in the foreground)
+  // and the signals above are caught. Called once, on the thread that runs the
+  // script, after the script is loaded.
+  void TakeTerminal();
   // Writes out what is buffered and puts the terminal settings back. Later
   // calls, and every other way out afterwards, leave the terminal alone.
   void Restore();
-  bool InputIsTerminal() const { return inputIsTerminal_; }
   // The errno value of the first failed write, or 0.
   int WriteError() const { return writeError_; }
 

@@ -2,6 +2,7 @@
 // whose stack holds the deepest nesting the interpreter allows. Every way out
 // after the banner passes Finish, which settles the exit status.
 #include <pthread.h>
+#include <signal.h>
 
 #include <cstdio>
 #include <cstring>
@@ -19,23 +20,39 @@ constexpr int kUsageStatus = 2;
 // The script cannot be loaded, the stack cannot be had, or output cannot be written.
 constexpr int kFailedStatus = 1;
 
-void* RunThread(void* outcome) {
-  *static_cast<vorla::RunOutcome*>(outcome) = vorla::RunProgram();
+struct Run {
+  vorla::TerminalConsole* console;
+  vorla::RunOutcome outcome;
+};
+
+// The run thread takes every signal, so that the console's handlers run where
+// the script runs; the terminal is the run's from here on.
+void* RunThread(void* run) {
+  sigset_t none;
+  sigemptyset(&none);
+  pthread_sigmask(SIG_SETMASK, &none, nullptr);
+  Run& r = *static_cast<Run*>(run);
+  r.console->TakeTerminal();
+  r.outcome = vorla::RunProgram();
   return nullptr;
 }
 
 // Runs the loaded script on a thread with kInterpreterStackBytes of stack.
 // Answers 0, or why no such thread could be had (an errno value): the script
-// never runs on a smaller stack.
-int RunOnInterpreterStack(vorla::RunOutcome& outcome) {
+// never runs on a smaller stack, and the terminal is then left untouched.
+int RunOnInterpreterStack(Run& run) {
   pthread_attr_t attr;
   int error = pthread_attr_init(&attr);
   if (error != 0) return error;
+  sigset_t all, old;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, &old);
   pthread_t thread;
   error = pthread_attr_setstacksize(&attr, vorla::kInterpreterStackBytes);
-  if (error == 0) error = pthread_create(&thread, &attr, RunThread, &outcome);
+  if (error == 0) error = pthread_create(&thread, &attr, RunThread, &run);
   if (error == 0) pthread_join(thread, nullptr);
   pthread_attr_destroy(&attr);
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
   return error;
 }
 
@@ -70,12 +87,12 @@ int main(int argc, char** argv) {
       return Finish(console, kFailedStatus);
     case vorla::LoadResult::Loaded: break;
   }
-  vorla::RunOutcome outcome = vorla::RunOutcome::Error;
-  if (int error = RunOnInterpreterStack(outcome); error != 0) {
+  Run run{&console, vorla::RunOutcome::Error};
+  if (int error = RunOnInterpreterStack(run); error != 0) {
     console.Flush();
     std::fprintf(stderr, "vorla: cannot get a %zu MiB stack for the interpreter: %s\n",
                  vorla::kInterpreterStackBytes >> 20, std::strerror(error));
     return Finish(console, kFailedStatus);
   }
-  return Finish(console, vorla::ExitStatus(outcome));
+  return Finish(console, vorla::ExitStatus(run.outcome));
 }

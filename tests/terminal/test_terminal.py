@@ -30,31 +30,38 @@ proc main() {
 """
 
 # Stands in for a job-control shell, so that Ctrl-Z really stops vorla: vorla
-# runs in its own foreground process group whose parent is in the same session.
-# Reports "pid N", "stopped" and "exit N" lines on the file descriptor argv[1].
+# runs in its own process group whose parent is in the same session, in the
+# foreground, or with argv[2] "bg" in the background: then each time it stops,
+# a byte on the file descriptor argv[3] brings it to the foreground and
+# continues it. Reports "pid N", "stopped" and "exit N" lines on the file
+# descriptor argv[1].
 JOB_SHELL = r"""
 import fcntl, os, signal, sys, termios
-report = int(sys.argv[1])
+report, background, commands = int(sys.argv[1]), sys.argv[2] == "bg", int(sys.argv[3])
 fcntl.ioctl(0, termios.TIOCSCTTY, 0)
 ready_r, ready_w = os.pipe()
 pid = os.fork()
 if pid == 0:
     os.close(ready_w)
     os.setpgid(0, 0)
-    os.read(ready_r, 1)  # not before it is the foreground group
-    os.execv(sys.argv[2], sys.argv[2:])
+    os.read(ready_r, 1)  # not before its group is in place
+    os.execv(sys.argv[4], sys.argv[4:])
 try:
     os.setpgid(pid, pid)
 except OSError:
     pass
 signal.signal(signal.SIGTTOU, signal.SIG_IGN)
-os.tcsetpgrp(0, pid)
+if not background:
+    os.tcsetpgrp(0, pid)
 os.write(ready_w, b"x")
 os.write(report, b"pid %d\n" % pid)
 while True:
     _, status = os.waitpid(pid, os.WUNTRACED)
     if os.WIFSTOPPED(status):
         os.write(report, b"stopped\n")
+        if background and os.read(commands, 1):
+            os.tcsetpgrp(0, pid)
+            os.killpg(pid, signal.SIGCONT)
     else:
         os.write(report, b"exit %d\n" % os.waitstatus_to_exitcode(status))
         break
@@ -87,26 +94,36 @@ def script_file(test, script):
 class Run:
     """One run of vorla on a fresh pty: standard input, output and error."""
 
-    def __init__(self, test, script, job_control=False, stdout=None):
-        """`stdout` replaces the terminal as standard output, and the banner
-        is then not looked for."""
+    def __init__(self, test, script, job_control=False, background=False, path=None,
+                 stdout=None, ahead=b""):
+        """`background` runs it as a background job (job control implied);
+        `path` replaces the script file; `stdout` replaces the terminal as
+        standard output, and the banner is then not looked for; `ahead` is
+        typed before the program starts."""
         self.test = test
-        path = script_file(test, script)
+        if path is None:
+            path = script_file(test, script)
         self.master, self.slave = os.openpty()
         test.addCleanup(os.close, self.master)
         test.addCleanup(os.close, self.slave)
         self.before = termios.tcgetattr(self.slave)
+        os.write(self.master, ahead)
         self.output = b""
         self.seen = 0  # output up to here has been matched
         self.report = None
         self.reported = b""
+        self.pid = None
         args = [VORLA, path]
         pass_fds = ()
+        job_control = job_control or background
         if job_control:
             self.report, report_w = os.pipe()
+            commands_r, self.commands = os.pipe()
             test.addCleanup(os.close, self.report)
-            args = [sys.executable, "-c", JOB_SHELL, str(report_w)] + args
-            pass_fds = (report_w,)
+            test.addCleanup(os.close, self.commands)
+            args = [sys.executable, "-c", JOB_SHELL, str(report_w), "bg" if background else "fg",
+                    str(commands_r)] + args
+            pass_fds = (report_w, commands_r)
         self.proc = subprocess.Popen(
             args, stdin=self.slave, stdout=self.slave if stdout is None else stdout,
             stderr=self.slave, start_new_session=True, pass_fds=pass_fds,
@@ -114,6 +131,7 @@ class Run:
         test.addCleanup(self._kill)
         if job_control:
             os.close(report_w)
+            os.close(commands_r)
             self.pid = int(self.report_line(b"pid ").split()[1])
         else:
             self.pid = self.proc.pid
@@ -122,6 +140,11 @@ class Run:
 
     def _kill(self):
         if self.proc.poll() is None:
+            if self.pid not in (None, self.proc.pid):
+                try:
+                    os.kill(self.pid, signal.SIGKILL)  # vorla, in a process group of its own
+                except ProcessLookupError:
+                    pass
             os.killpg(self.proc.pid, signal.SIGKILL)
             self.proc.wait()
 
@@ -172,6 +195,10 @@ class Run:
         statement after it."""
         self.type(b"\x181\r")
         self.expect(b"1\r")
+
+    def to_foreground(self):
+        """Brings the stopped background job to the foreground and continues it."""
+        os.write(self.commands, b"f")
 
     def report_line(self, start):
         deadline = time.monotonic() + TIMEOUT
@@ -450,6 +477,44 @@ proc main() {
         self.assertTrue(is_raw(run.settings()))
         run.proc.stdout.close()
         self.assertEqual(run.wait(), -signal.SIGPIPE)
+        run.assert_settings_restored()
+
+
+class TheTerminalOnlyWhenNeeded(unittest.TestCase):
+    def test_the_script_is_loaded_before_the_terminal_goes_raw(self):
+        run = Run(self, None, path="/dev/tty")
+        script = b'proc main() PrnStr_("ran");\n'
+        run.type(script + b"\x04")  # read as typed into any program: echoed, Ctrl-D ends it
+        run.expect(script.replace(b"\n", b"\r\n"))
+        run.expect(b"ran")
+        self.assertEqual(run.wait(), 0)
+        run.assert_settings_restored()
+
+    def test_a_background_job_leaves_the_terminal_alone_until_brought_forward(self):
+        run = Run(self, """var c;
+var g;
+proc main() {
+  PrnStr_("bg ");
+  PrnDec_(InpChk_());
+  c = InpChar_();
+  PrnStr_(" fg ");
+  PrnDec_(c);
+  """ + GATE + """
+  c = InpChar_();
+  PrnStr_(" ");
+  PrnDec_(c);
+}
+""", background=True, ahead=b"k")  # waiting in the terminal, but not for a background job
+        run.expect(b"bg 0")
+        run.report_line(b"stopped")  # by its key read, as any program
+        run.assert_settings_restored()
+        run.to_foreground()
+        run.expect(b" fg 107")
+        self.assertTrue(is_raw(run.settings()))
+        run.gate()
+        run.type(b"z")
+        self.assertEqual(run.expect(b"122"), b" 122")  # no echo from the terminal
+        self.assertEqual(run.wait(), 0)
         run.assert_settings_restored()
 
 
