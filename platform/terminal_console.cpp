@@ -23,19 +23,25 @@ termios gSaved;
 termios gRaw;
 volatile sig_atomic_t gWantRaw = 0;    // the run has taken the terminal
 volatile sig_atomic_t gRawActive = 0;  // raw settings in force, not yet put back
+struct sigaction gPrevious[NSIG];      // what each caught signal did before
 TerminalConsole* gLive = nullptr;      // the console exit() must flush
 bool gAtExitRegistered = false;
 
-constexpr int kTerminatingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGABRT};
+constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL};
+constexpr size_t kSignalStackSize = 64 * 1024;
+alignas(16) uint8_t gSignalStack[kSignalStackSize];
 constexpr size_t kMaxSequence = 32;  // longer "escape sequences" are cut and dropped
 constexpr uint8_t kDelete = 127;
 constexpr uint8_t kBackspace = 8;
 
-// Safe in a signal handler: only tcsetattr and a flag.
+// Safe in a signal handler: only tcsetattr and a flag. Nothing waits for
+// output the terminal has not taken (a stalled terminal, flow control): the
+// raw settings change input only.
 void PutBackSettings() {
   if (!gRawActive) return;
   gRawActive = 0;
-  tcsetattr(STDIN_FILENO, TCSADRAIN, &gSaved);
+  tcsetattr(STDIN_FILENO, TCSANOW, &gSaved);
 }
 
 // Answers whether the process is in the terminal's foreground process group;
@@ -55,7 +61,7 @@ bool TakeIfForeground() {
   gRaw.c_cc[VMIN] = 1;
   gRaw.c_cc[VTIME] = 0;
   gRawActive = 1;  // before the change, so a signal during it still puts back
-  if (tcsetattr(STDIN_FILENO, TCSADRAIN, &gRaw) != 0) gRawActive = 0;
+  if (tcsetattr(STDIN_FILENO, TCSANOW, &gRaw) != 0) gRawActive = 0;
   return true;
 }
 
@@ -71,51 +77,72 @@ bool InForeground() {
   return foreground;
 }
 
-void SetHandler(int sig, void (*handler)(int)) {
+void Install(int sig, void (*handler)(int, siginfo_t*, void*)) {
   struct sigaction action {};
-  action.sa_handler = handler;
+  action.sa_sigaction = handler;
   sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
+  action.sa_flags = SA_SIGINFO | SA_RESTART | SA_ONSTACK;
   sigaction(sig, &action, nullptr);
 }
 
-// Leaves a signal the parent chose to ignore (nohup, background jobs) ignored.
-void CatchUnlessIgnored(int sig, void (*handler)(int)) {
-  struct sigaction old {};
-  if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) return;
-  SetHandler(sig, handler);
+// Catches `sig`, keeping what it did before for the handler to go back to. A
+// signal the parent chose to ignore (nohup, background jobs) stays ignored.
+void Catch(int sig, void (*handler)(int, siginfo_t*, void*)) {
+  if (sigaction(sig, nullptr, &gPrevious[sig]) != 0 || gPrevious[sig].sa_handler == SIG_IGN) return;
+  Install(sig, handler);
 }
 
-void OnTerminatingSignal(int sig) {
+bool IsFault(int sig) {
+  for (int fault : kFaultSignals) {
+    if (sig == fault) return true;
+  }
+  return false;
+}
+
+// A signal that ends the process: the settings go back, then the signal does
+// what it did before (the default action, or a sanitizer's report). A fault of
+// the running code happens again when the handler returns; any other signal
+// is raised again and takes effect then.
+void OnEndingSignal(int sig, siginfo_t* info, void*) {
   int savedErrno = errno;
   PutBackSettings();
-  SetHandler(sig, SIG_DFL);
-  raise(sig);  // blocked while this handler runs: takes effect on return
+  sigaction(sig, &gPrevious[sig], nullptr);
+  if (!IsFault(sig) || info == nullptr || info->si_code <= 0) raise(sig);
   errno = savedErrno;
 }
 
 // Ctrl-Z: the shell gets its settings back while we are stopped, and the raw
 // ones return when we continue in the foreground.
-void OnStop(int) {
+void OnStop(int, siginfo_t*, void*) {
   int savedErrno = errno;
   PutBackSettings();
-  SetHandler(SIGTSTP, SIG_DFL);
+  sigaction(SIGTSTP, &gPrevious[SIGTSTP], nullptr);
   raise(SIGTSTP);
   sigset_t stop;
   sigemptyset(&stop);
   sigaddset(&stop, SIGTSTP);
   sigprocmask(SIG_UNBLOCK, &stop, nullptr);  // the process stops here
-  SetHandler(SIGTSTP, OnStop);
+  Install(SIGTSTP, OnStop);
   TakeIfForeground();
   errno = savedErrno;
 }
 
 // Continued, after any stop (Ctrl-Z, a key read in the background, `fg`):
 // raw again if now in the foreground.
-void OnContinue(int) {
+void OnContinue(int, siginfo_t*, void*) {
   int savedErrno = errno;
   TakeIfForeground();
   errno = savedErrno;
+}
+
+// A handler must run even when what ran out is the thread's own stack.
+void UseSignalStack() {
+  stack_t current{};
+  if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE)) return;  // a sanitizer's
+  stack_t own{};
+  own.ss_sp = gSignalStack;
+  own.ss_size = sizeof gSignalStack;
+  sigaltstack(&own, nullptr);
 }
 
 void AtExit() {
@@ -153,9 +180,11 @@ TerminalConsole::~TerminalConsole() {
 
 void TerminalConsole::TakeTerminal() {
   if (!inputIsTerminal_ || gWantRaw) return;
-  for (int sig : kTerminatingSignals) CatchUnlessIgnored(sig, OnTerminatingSignal);
-  CatchUnlessIgnored(SIGTSTP, OnStop);
-  CatchUnlessIgnored(SIGCONT, OnContinue);
+  UseSignalStack();
+  for (int sig : kEndingSignals) Catch(sig, OnEndingSignal);
+  for (int sig : kFaultSignals) Catch(sig, OnEndingSignal);
+  Catch(SIGTSTP, OnStop);
+  Catch(SIGCONT, OnContinue);
   gWantRaw = 1;
   InForeground();
 }

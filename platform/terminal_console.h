@@ -35,10 +35,13 @@ namespace vorla {
 // WriteError(): from then on OutputFailed() is true and output is dropped.
 //
 // The terminal settings are put back once, on whichever way out comes first:
-// Restore() or the destructor, exit(), or SIGINT, SIGTERM, SIGHUP, SIGQUIT,
-// SIGPIPE (restored, then raised again with the default action). Ctrl-Z puts
-// them back while the process is stopped; it goes raw again when continued in
-// the foreground. One TerminalConsole at a time; it allocates nothing after
+// Restore() or the destructor, exit(), SIGINT, SIGTERM, SIGHUP, SIGQUIT,
+// SIGPIPE, SIGABRT, or a fault (SIGSEGV, SIGBUS, SIGFPE, SIGILL; handled on a
+// stack of its own, so a thread whose stack ran out still gets there). The
+// signal paths put them back without waiting for output the terminal has not
+// taken yet, then the signal takes the action it had before. Ctrl-Z puts them
+// back while the process is stopped; it goes raw again when continued in the
+// foreground. One TerminalConsole at a time; it allocates nothing after
 // construction.
 class TerminalConsole final : public Console {
  public:

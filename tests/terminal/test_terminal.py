@@ -200,6 +200,25 @@ class Run:
         """Brings the stopped background job to the foreground and continues it."""
         os.write(self.commands, b"f")
 
+    def wait_until_asleep(self):
+        """Waits until every thread of the program sleeps, as it does once the
+        terminal takes no more of its output. (Without /proc, a signal may come
+        before the stall: the test is weaker then, never wrong.)"""
+        tasks = "/proc/%d/task" % self.pid
+        deadline = time.monotonic() + TIMEOUT
+        while os.path.isdir(tasks):
+            states = []
+            for task in os.listdir(tasks):
+                try:
+                    with open(os.path.join(tasks, task, "stat")) as f:
+                        states.append(f.read().rsplit(")", 1)[1].split()[0])
+                except OSError:
+                    pass
+            if states and all(state in "SD" for state in states):
+                return
+            self.test.assertLess(time.monotonic(), deadline, "never stalled: %r" % states)
+            time.sleep(0.01)
+
     def report_line(self, start):
         deadline = time.monotonic() + TIMEOUT
         while b"\n" not in self.reported:
@@ -439,7 +458,7 @@ class SettingsRestoredOnEveryWayOut(unittest.TestCase):
                 run.assert_settings_restored()
 
     def test_termination_signals(self):
-        for sig in (signal.SIGTERM, signal.SIGHUP):
+        for sig in (signal.SIGTERM, signal.SIGHUP, signal.SIGABRT):
             with self.subTest(signal=sig):
                 run = Run(self, LONG_LOOP)
                 run.expect(b" 100 ")
@@ -470,6 +489,20 @@ proc main() {
         self.assertEqual(run.expect(b"107"), b"107")  # no echo from the terminal
         self.assertEqual(run.wait(), 0)
         run.assert_settings_restored()
+
+    def test_signals_act_at_once_while_the_terminal_takes_no_output(self):
+        for sig in (signal.SIGTERM, signal.SIGTSTP):
+            with self.subTest(signal=sig):
+                run = Run(self, LONG_LOOP, job_control=sig == signal.SIGTSTP)
+                run.expect(b" 100 ")
+                termios.tcflow(run.slave, termios.TCOOFF)  # as Ctrl-S would
+                run.wait_until_asleep()
+                os.kill(run.pid, sig)
+                if sig == signal.SIGTSTP:
+                    run.report_line(b"stopped")
+                else:
+                    self.assertEqual(run.wait(), -sig)
+                run.assert_settings_restored()
 
     def test_closed_output_pipe_ends_the_run_by_sigpipe_after_the_settings(self):
         run = Run(self, LONG_LOOP, stdout=subprocess.PIPE)
