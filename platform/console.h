@@ -25,10 +25,10 @@ class Console {
   // holding them. Only a person can answer the pause/stop poll after outputs,
   // or see a full line refuse its Enter and erase.
   virtual bool KeysAreTyped() = 0;
-  // Is a key waiting? It stays waiting. Pending output is visible first.
+  // Is a key waiting? It stays waiting.
   virtual bool KeyWaiting() = 0;
   // Waits for one key and answers its code 0..255, or kNoMoreKeys. Pending
-  // output is visible before the wait.
+  // output is visible before the read waits.
   virtual int ReadKey() = 0;
   // Makes every byte written so far visible.
   virtual void Flush() = 0;

@@ -252,10 +252,16 @@ void TerminalConsole::EndOfOutput() {
 
 // ---- Input ----
 
-// A background job has no keys: it must not read the terminal, nor change it.
+// Output goes out before the keys are consulted whenever someone may be
+// answering it: before every look at a terminal's keys and every read of
+// them, and before a read that waits for an empty pipe. Keys already in a
+// pipe or file cost no write each. A background job has no keys: it must not
+// read the terminal, nor change it.
 bool TerminalConsole::KeyWaiting() {
-  if (inputIsTerminal_ && !InForeground()) return false;
-  Flush();
+  if (inputIsTerminal_) {
+    if (!InForeground()) return false;
+    Flush();
+  }
   if (pushedKey_ == kNoKey) pushedKey_ = TakeKey(false);
   return pushedKey_ != kNoKey;
 }
@@ -263,8 +269,12 @@ bool TerminalConsole::KeyWaiting() {
 // In the background the read stops the job until it is brought to the
 // foreground, and goes on raw.
 int TerminalConsole::ReadKey() {
-  if (inputIsTerminal_) InForeground();
-  Flush();
+  if (inputIsTerminal_) {
+    InForeground();
+    Flush();
+  } else if (pushedKey_ == kNoKey && inStart_ == inEnd_ && !inputEnded_ && !InputReady(0)) {
+    Flush();
+  }
   int key = pushedKey_;
   pushedKey_ = kNoKey;
   return key != kNoKey ? key : TakeKey(true);

@@ -27,9 +27,10 @@ namespace vorla {
 // Standard input not a terminal: bytes in order, LF and CR LF each as one 13,
 // then kNoMoreKeys for ever; KeysAreTyped() is false.
 //
-// Output is buffered and written when the buffer fills, in Flush(), before
-// any key is read or looked for, and at EndOfOutput() when standard output is
-// a terminal. A closed pipe raises SIGPIPE, which ends the process (after the
+// Output is buffered and written when the buffer fills, in Flush(), at
+// EndOfOutput() when standard output is a terminal, before every look at or
+// read of keys from a terminal, and before a read that waits for an empty
+// pipe (keys at hand in a pipe or file cost no write each). A closed pipe raises SIGPIPE, which ends the process (after the
 // terminal settings are put back). Any other failed write (a full disk, a
 // closed descriptor; a closed pipe too when SIGPIPE is ignored) is kept as
 // WriteError(): from then on OutputFailed() is true and output is dropped.

@@ -8,6 +8,7 @@ import os
 import resource
 import select
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -579,6 +580,30 @@ proc main() {
         status, out = self.run_piped(script, b"\x1b ")
         self.assertEqual(status, 0)
         self.assertTrue(out.endswith(b" x2732"), out)
+
+    def test_keys_at_hand_are_read_without_a_write_each(self):
+        # Every write(2) arrives as one message on a SOCK_SEQPACKET socket.
+        script = """var c;
+proc main() {
+  PrnStr_("? ");
+  PrnDec_(Input_());
+  for (c = InpChar_(); c <> '.'; c = InpChar_()) PrnChar_(c);
+}
+"""
+        ours, theirs = socket.socketpair(socket.AF_UNIX, socket.SOCK_SEQPACKET)
+        self.addCleanup(ours.close)
+        keys_r, keys_w = os.pipe()
+        proc = subprocess.Popen([VORLA, script_file(self, script)], stdin=keys_r, stdout=theirs)
+        theirs.close()
+        os.close(keys_r)
+        ours.settimeout(TIMEOUT)
+        # The read waits for an empty pipe: what it answers is written first.
+        self.assertEqual(ours.recv(1 << 17), BANNER + b"? ")
+        os.write(keys_w, b"5\n" + b"x" * 1000 + b".")
+        os.close(keys_w)
+        writes = list(iter(lambda: ours.recv(1 << 17), b""))
+        self.assertEqual(proc.wait(timeout=TIMEOUT), 0)
+        self.assertEqual(writes, [b"5\r5" + b"x" * 1000])
 
 
 class OutputThatCannotBeWritten(unittest.TestCase):
