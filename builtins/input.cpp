@@ -1,7 +1,8 @@
 // Line input. The editor echoes what it stores: printable keys and TAB, Enter
 // as a lone CR; backspace and Ctrl-X erase with BS, space, BS per byte; ESC
-// ends the line at once. The typed text is then evaluated with no variable
-// visible; functions it calls get their frames above every live slot.
+// ends the line at once; a piped line keeps its first 125 bytes and its line
+// end. The typed text is then evaluated with no variable visible; functions it
+// calls get their frames above every live slot.
 #include "builtins/input.h"
 
 #include "builtins/output.h"
@@ -18,19 +19,22 @@ constexpr uint8_t kEnter = kCR;
 
 void Echo(uint8_t b) {
   ActiveConsole->Write(&b, 1);
-  ActiveConsole->EndOfOutput();
+  EndOutput();
 }
 
 void EraseOne() {
   static constexpr uint8_t kErase[] = {kBackspace, kSpace, kBackspace};
   InputLength--;
   ActiveConsole->Write(kErase, 3);
-  ActiveConsole->EndOfOutput();
+  EndOutput();
 }
 
 // Stores and echoes an accepted byte; answers false when the line is full.
+// A person sees a full line refuse its Enter and erases; keys from a pipe or
+// file cannot, so there the last place is kept for the line end.
 bool Accept(uint8_t b) {
-  if (InputLength >= kMaxTypedLength) return false;
+  int32_t room = b == kEnter || ActiveConsole->KeysAreTyped() ? kMaxTypedLength : kMaxPipedLength;
+  if (InputLength >= room) return false;
   Echo(b);
   ScriptMemory::StoreByte(kInputBase + InputLength++, b);
   return true;
@@ -41,6 +45,7 @@ bool Accept(uint8_t b) {
 bool ReadLine() {
   InputLength = 0;
   for (;;) {
+    if (ActiveConsole->OutputFailed()) return false;  // the echo failed: the run is stopping
     int key = ActiveConsole->ReadKey();
     if (key == kNoMoreKeys) {
       if (InputLength > 0) return true;  // the input ended mid-line: as ESC

@@ -55,12 +55,18 @@ void PrnStr(Value start) {
     }
     Write(ScriptMemory::View(run), stop - run);
   }
-  ActiveConsole->EndOfOutput();
+  EndOutput();
   KeyboardPoll();
 }
 
+void EndOutput() {
+  ActiveConsole->EndOfOutput();
+  if (ActiveConsole->OutputFailed()) RequestStop();
+}
+
+// Output that cannot be written has stopped the run already; nobody would see a pause.
 void KeyboardPoll() {
-  if (!ActiveConsole->PollsAtOutput() || !ActiveConsole->KeyWaiting()) return;
+  if (!ActiveConsole->KeysAreTyped() || ActiveConsole->OutputFailed() || !ActiveConsole->KeyWaiting()) return;
   int key = ActiveConsole->ReadKey();
   if (key == kSpace) key = ActiveConsole->ReadKey();
   if (key == kEsc || key == kNoMoreKeys) RequestStop();
@@ -95,12 +101,12 @@ void PrintLine(TextPosition p) {
   while (Peek(end) != kNul && Peek(end) != kCR) end++;
   if (Peek(end) == kCR) end++;
   if (end > p) Write(ScriptMemory::View(p), end - p);  // Peek is NUL past the memory, so end stays inside
-  ActiveConsole->EndOfOutput();
+  EndOutput();
 }
 
 void PrintConstant(std::string_view text) {
   Write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-  ActiveConsole->EndOfOutput();
+  EndOutput();
 }
 
 void PrintDividedByZero() {
@@ -126,7 +132,7 @@ Value BuiltinPrnDecF(Value v, Value width) {
 Value BuiltinPrnChar(Value v, Value) {
   uint8_t b = uint8_t(Bits(v));
   Write(&b, 1);
-  ActiveConsole->EndOfOutput();
+  EndOutput();
   return 0;
 }
 

@@ -12,6 +12,11 @@ namespace vorla {
 // text never runs past the end of its memory area.
 void PrnStr(Value p);
 
+// Ends every output routine: a person watching sees its bytes now. Output
+// that can no longer be written stops the run, as ESC does; the program then
+// reports the write error.
+void EndOutput();
+
 // After a text: a waiting space pauses until the next key, a waiting ESC (or
 // ESC after the pause) requests the stop; any other waiting key is lost.
 void KeyboardPoll();

@@ -31,9 +31,9 @@ inline constexpr size_t kMaxKeys = 32;
 inline constexpr int64_t kStepBudget = 20000;
 // Output bytes kept by the console; the rest is counted only.
 inline constexpr size_t kOutputCap = 1 << 16;
-// The interpreter's stack: the program's own run thread has 512 MiB; the
-// deepest nesting measured needs far less even in a sanitizer build.
-inline constexpr size_t kRunStack = size_t(256) << 20;
+// The interpreter's stack: the program's own, so that a script that would
+// outgrow it there crashes here, where the fuzzer finds it.
+inline constexpr size_t kRunStack = kInterpreterStackBytes;
 
 struct Input {
   std::string_view script;

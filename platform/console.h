@@ -18,12 +18,17 @@ class Console {
   virtual void WriteRepeated(uint8_t byte, size_t count) = 0;
   // One output routine has finished: a person watching must see its bytes now.
   virtual void EndOfOutput() = 0;
-  // Whether texts end in the pause/stop poll: true when a person types the keys.
-  virtual bool PollsAtOutput() = 0;
-  // Is a key waiting? It stays waiting. Pending output is visible first.
+  // Output can no longer be written (a full disk, a closed descriptor): every
+  // later byte is dropped, and the run should end.
+  virtual bool OutputFailed() = 0;
+  // Whether a person types the keys (a terminal) rather than a pipe or file
+  // holding them. Only a person can answer the pause/stop poll after outputs,
+  // or see a full line refuse its Enter and erase.
+  virtual bool KeysAreTyped() = 0;
+  // Is a key waiting? It stays waiting.
   virtual bool KeyWaiting() = 0;
   // Waits for one key and answers its code 0..255, or kNoMoreKeys. Pending
-  // output is visible before the wait.
+  // output is visible before the read waits.
   virtual int ReadKey() = 0;
   // Makes every byte written so far visible.
   virtual void Flush() = 0;

@@ -11,7 +11,8 @@ namespace vorla {
 
 class ScriptedConsole : public Console {
  public:
-  // Keys typed ahead: each one is waiting from the start.
+  // Keys typed ahead: each one is waiting from the start. Not `interactive`,
+  // they come as from a pipe.
   explicit ScriptedConsole(std::string keys = "", bool interactive = true);
 
   // A key that starts to wait at the given KeyWaiting() call (1 = the first),
@@ -30,7 +31,8 @@ class ScriptedConsole : public Console {
   void Write(const uint8_t* bytes, size_t count) override;
   void WriteRepeated(uint8_t byte, size_t count) override;
   void EndOfOutput() override {}
-  bool PollsAtOutput() override { return interactive_; }
+  bool OutputFailed() override { return false; }
+  bool KeysAreTyped() override { return interactive_; }
   bool KeyWaiting() override;
   int ReadKey() override;
   void Flush() override {}

@@ -3,6 +3,7 @@
 #include "platform/terminal_console.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -15,68 +16,138 @@ namespace vorla {
 
 namespace {
 
-// The settings found at start and the raw copy; shared with the signal
-// handlers, which is why they live outside the object.
+// The settings found when the terminal went raw and the raw copy, with what
+// the signal handlers need besides; shared with them, which is why they live
+// outside the object.
 termios gSaved;
 termios gRaw;
+volatile sig_atomic_t gWantRaw = 0;    // the run has taken the terminal
 volatile sig_atomic_t gRawActive = 0;  // raw settings in force, not yet put back
+struct sigaction gPrevious[NSIG];      // what each caught signal did before
 TerminalConsole* gLive = nullptr;      // the console exit() must flush
 bool gAtExitRegistered = false;
 
-constexpr int kTerminatingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-constexpr size_t kMaxSequence = 32;
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGABRT};
+constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL};
+constexpr size_t kSignalStackSize = 64 * 1024;
+alignas(16) uint8_t gSignalStack[kSignalStackSize];
+constexpr size_t kMaxSequence = 32;  // longer "escape sequences" are cut and dropped
 constexpr uint8_t kDelete = 127;
-constexpr uint8_t kBackspace = 8;  // longer "escape sequences" are cut and dropped
+constexpr uint8_t kBackspace = 8;
 
-// Safe in a signal handler: only tcsetattr and a flag.
+// Safe in a signal handler: only tcsetattr and a flag. Nothing waits for
+// output the terminal has not taken (a stalled terminal, flow control): the
+// raw settings change input only.
 void PutBackSettings() {
   if (!gRawActive) return;
   gRawActive = 0;
-  tcsetattr(STDIN_FILENO, TCSADRAIN, &gSaved);
+  tcsetattr(STDIN_FILENO, TCSANOW, &gSaved);
 }
 
-void SetHandler(int sig, void (*handler)(int)) {
+// Answers whether the process is in the terminal's foreground process group;
+// there, once the run has taken the terminal, it puts the raw settings in
+// force, keeping the settings found at that moment to put back. Safe in a
+// signal handler; normal code calls it with signals blocked.
+bool TakeIfForeground() {
+  if (gRawActive) return true;
+  if (tcgetpgrp(STDIN_FILENO) != getpgrp()) return false;
+  if (!gWantRaw || tcgetattr(STDIN_FILENO, &gSaved) != 0) return true;
+  gRaw = gSaved;
+  // CR stays CR; Ctrl-S, Ctrl-Q, Ctrl-V and Ctrl-O reach the script; 8-bit keys.
+  gRaw.c_iflag &= ~(ICRNL | INLCR | IGNCR | IXON | ISTRIP);
+  // No echo and no line buffering; ISIG stays so Ctrl-C interrupts, and the
+  // output flags stay so "\n" still starts a new line.
+  gRaw.c_lflag &= ~(ECHO | ICANON | IEXTEN);
+  gRaw.c_cc[VMIN] = 1;
+  gRaw.c_cc[VTIME] = 0;
+  gRawActive = 1;  // before the change, so a signal during it still puts back
+  if (tcsetattr(STDIN_FILENO, TCSANOW, &gRaw) != 0) gRawActive = 0;
+  return true;
+}
+
+// TakeIfForeground for normal code: with every signal held off, so that no
+// handler takes the terminal between the look and the change.
+bool InForeground() {
+  if (gRawActive) return true;
+  sigset_t all, old;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, &old);
+  bool foreground = TakeIfForeground();
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  return foreground;
+}
+
+void Install(int sig, void (*handler)(int, siginfo_t*, void*)) {
   struct sigaction action {};
-  action.sa_handler = handler;
+  action.sa_sigaction = handler;
   sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
+  action.sa_flags = SA_SIGINFO | SA_RESTART | SA_ONSTACK;
   sigaction(sig, &action, nullptr);
 }
 
-// Leaves a signal the parent chose to ignore (nohup, background jobs) ignored.
-void CatchUnlessIgnored(int sig, void (*handler)(int)) {
-  struct sigaction old {};
-  if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) return;
-  SetHandler(sig, handler);
+// Catches `sig`, keeping what it did before for the handler to go back to. A
+// signal the parent chose to ignore (nohup, background jobs) stays ignored.
+void Catch(int sig, void (*handler)(int, siginfo_t*, void*)) {
+  if (sigaction(sig, nullptr, &gPrevious[sig]) != 0 || gPrevious[sig].sa_handler == SIG_IGN) return;
+  Install(sig, handler);
 }
 
-void OnTerminatingSignal(int sig) {
+bool IsFault(int sig) {
+  for (int fault : kFaultSignals) {
+    if (sig == fault) return true;
+  }
+  return false;
+}
+
+// A signal that ends the process: the settings go back, then the signal does
+// what it did before (the default action, or a sanitizer's report). A fault of
+// the running code happens again when the handler returns; any other signal
+// is raised again and takes effect then.
+void OnEndingSignal(int sig, siginfo_t* info, void*) {
   int savedErrno = errno;
   PutBackSettings();
-  SetHandler(sig, SIG_DFL);
-  raise(sig);  // blocked while this handler runs: takes effect on return
+  sigaction(sig, &gPrevious[sig], nullptr);
+  if (!IsFault(sig) || info == nullptr || info->si_code <= 0) raise(sig);
   errno = savedErrno;
 }
 
 // Ctrl-Z: the shell gets its settings back while we are stopped, and the raw
-// ones return when we continue.
-void OnStop(int) {
+// ones return when we continue in the foreground.
+void OnStop(int, siginfo_t*, void*) {
   int savedErrno = errno;
-  bool wasRaw = gRawActive;
-  if (wasRaw) tcsetattr(STDIN_FILENO, TCSADRAIN, &gSaved);
-  SetHandler(SIGTSTP, SIG_DFL);
+  PutBackSettings();
+  sigaction(SIGTSTP, &gPrevious[SIGTSTP], nullptr);
   raise(SIGTSTP);
   sigset_t stop;
   sigemptyset(&stop);
   sigaddset(&stop, SIGTSTP);
   sigprocmask(SIG_UNBLOCK, &stop, nullptr);  // the process stops here
-  SetHandler(SIGTSTP, OnStop);
-  if (wasRaw && gRawActive) tcsetattr(STDIN_FILENO, TCSADRAIN, &gRaw);
+  Install(SIGTSTP, OnStop);
+  TakeIfForeground();
   errno = savedErrno;
+}
+
+// Continued, after any stop (Ctrl-Z, a key read in the background, `fg`):
+// raw again if now in the foreground.
+void OnContinue(int, siginfo_t*, void*) {
+  int savedErrno = errno;
+  TakeIfForeground();
+  errno = savedErrno;
+}
+
+// A handler must run even when what ran out is the thread's own stack.
+void UseSignalStack() {
+  stack_t current{};
+  if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE)) return;  // a sanitizer's
+  stack_t own{};
+  own.ss_sp = gSignalStack;
+  own.ss_size = sizeof gSignalStack;
+  sigaltstack(&own, nullptr);
 }
 
 void AtExit() {
   if (gLive != nullptr) gLive->Flush();
+  gWantRaw = 0;
   PutBackSettings();
 }
 
@@ -100,22 +171,6 @@ TerminalConsole::TerminalConsole() {
     std::atexit(AtExit);
     gAtExitRegistered = true;
   }
-  SetHandler(SIGPIPE, SIG_IGN);  // a closed output shows as EPIPE, and is dropped
-  if (!inputIsTerminal_ || tcgetattr(STDIN_FILENO, &gSaved) != 0) return;
-
-  gRaw = gSaved;
-  // CR stays CR; Ctrl-S, Ctrl-Q, Ctrl-V and Ctrl-O reach the script; 8-bit keys.
-  gRaw.c_iflag &= ~(ICRNL | INLCR | IGNCR | IXON | ISTRIP);
-  // No echo and no line buffering; ISIG stays so Ctrl-C interrupts, and the
-  // output flags stay so "\n" still starts a new line.
-  gRaw.c_lflag &= ~(ECHO | ICANON | IEXTEN);
-  gRaw.c_cc[VMIN] = 1;
-  gRaw.c_cc[VTIME] = 0;
-
-  for (int sig : kTerminatingSignals) CatchUnlessIgnored(sig, OnTerminatingSignal);
-  CatchUnlessIgnored(SIGTSTP, OnStop);
-  gRawActive = 1;  // before the change, so a signal during it still puts back
-  if (tcsetattr(STDIN_FILENO, TCSADRAIN, &gRaw) != 0) gRawActive = 0;
 }
 
 TerminalConsole::~TerminalConsole() {
@@ -123,15 +178,27 @@ TerminalConsole::~TerminalConsole() {
   if (gLive == this) gLive = nullptr;
 }
 
+void TerminalConsole::TakeTerminal() {
+  if (!inputIsTerminal_ || gWantRaw) return;
+  UseSignalStack();
+  for (int sig : kEndingSignals) Catch(sig, OnEndingSignal);
+  for (int sig : kFaultSignals) Catch(sig, OnEndingSignal);
+  Catch(SIGTSTP, OnStop);
+  Catch(SIGCONT, OnContinue);
+  gWantRaw = 1;
+  InForeground();
+}
+
 void TerminalConsole::Restore() {
   Flush();
+  gWantRaw = 0;
   PutBackSettings();
 }
 
 // ---- Output ----
 
 void TerminalConsole::WriteOut(const uint8_t* bytes, size_t count) {
-  while (count > 0 && !outputLost_) {
+  while (count > 0 && writeError_ == 0) {
     ssize_t n = write(STDOUT_FILENO, bytes, count);
     if (n > 0) {
       bytes += n;
@@ -142,7 +209,7 @@ void TerminalConsole::WriteOut(const uint8_t* bytes, size_t count) {
       pollfd fd{STDOUT_FILENO, POLLOUT, 0};
       poll(&fd, 1, -1);
     } else {
-      outputLost_ = true;  // closed pipe or gone terminal: nobody to show it to
+      writeError_ = n < 0 ? errno : EIO;
     }
   }
 }
@@ -153,7 +220,7 @@ void TerminalConsole::Flush() {
 }
 
 void TerminalConsole::Write(const uint8_t* bytes, size_t count) {
-  while (count > 0 && !outputLost_) {
+  while (count > 0 && writeError_ == 0) {
     if (outLength_ == kOutputBufferSize) Flush();
     if (outLength_ == 0 && count >= kOutputBufferSize) {
       WriteOut(bytes, count);
@@ -169,7 +236,7 @@ void TerminalConsole::Write(const uint8_t* bytes, size_t count) {
 }
 
 void TerminalConsole::WriteRepeated(uint8_t byte, size_t count) {
-  while (count > 0 && !outputLost_) {
+  while (count > 0 && writeError_ == 0) {
     if (outLength_ == kOutputBufferSize) Flush();
     size_t n = kOutputBufferSize - outLength_;
     if (n > count) n = count;
@@ -185,14 +252,29 @@ void TerminalConsole::EndOfOutput() {
 
 // ---- Input ----
 
+// Output goes out before the keys are consulted whenever someone may be
+// answering it: before every look at a terminal's keys and every read of
+// them, and before a read that waits for an empty pipe. Keys already in a
+// pipe or file cost no write each. A background job has no keys: it must not
+// read the terminal, nor change it.
 bool TerminalConsole::KeyWaiting() {
-  Flush();
+  if (inputIsTerminal_) {
+    if (!InForeground()) return false;
+    Flush();
+  }
   if (pushedKey_ == kNoKey) pushedKey_ = TakeKey(false);
   return pushedKey_ != kNoKey;
 }
 
+// In the background the read stops the job until it is brought to the
+// foreground, and goes on raw.
 int TerminalConsole::ReadKey() {
-  Flush();
+  if (inputIsTerminal_) {
+    InForeground();
+    Flush();
+  } else if (pushedKey_ == kNoKey && inStart_ == inEnd_ && !inputEnded_ && !InputReady(0)) {
+    Flush();
+  }
   int key = pushedKey_;
   pushedKey_ = kNoKey;
   return key != kNoKey ? key : TakeKey(true);

@@ -8,9 +8,14 @@
 
 namespace vorla {
 
-// Standard input a terminal: the terminal goes raw (no echo, no line
-// buffering, Enter reads as 13) while Ctrl-C still interrupts and output
-// post-processing stays as it was. Keys come one at a time:
+// Standard input a terminal: the terminal is left as it is until TakeTerminal,
+// and from then on it is raw (no echo, no line buffering, Enter reads as 13,
+// Ctrl-C still interrupts, output post-processing as it was) whenever the
+// process is in the terminal's foreground process group. A background job
+// (`vorla script.vl &`) leaves the settings alone and sees no key waiting; a
+// key read there stops the job, as for any program, and once it is brought to
+// the foreground the terminal goes raw and the read goes on. Keys come one at
+// a time:
 //   - every byte a key sends is its code, 0..255 (UTF-8 text arrives byte by byte);
 //   - ESC with no further byte within kEscapeWaitMs is 27;
 //   - the escape sequences of special keys (arrows, function keys, Home, ...:
@@ -20,17 +25,25 @@ namespace vorla {
 //   - the Backspace key (DEL, 127, or whatever the terminal's erase key is)
 //     reads as 8, the backspace the line editor erases with.
 // Standard input not a terminal: bytes in order, LF and CR LF each as one 13,
-// then kNoMoreKeys for ever; the pause/stop poll after outputs is off.
+// then kNoMoreKeys for ever; KeysAreTyped() is false.
 //
-// Output is buffered and written when the buffer fills, in Flush(), before
-// any key is read or looked for, and at EndOfOutput() when standard output is
-// a terminal. Output to a closed pipe is dropped silently.
+// Output is buffered and written when the buffer fills, in Flush(), at
+// EndOfOutput() when standard output is a terminal, before every look at or
+// read of keys from a terminal, and before a read that waits for an empty
+// pipe (keys at hand in a pipe or file cost no write each). A closed pipe raises SIGPIPE, which ends the process (after the
+// terminal settings are put back). Any other failed write (a full disk, a
+// closed descriptor; a closed pipe too when SIGPIPE is ignored) is kept as
+// WriteError(): from then on OutputFailed() is true and output is dropped.
 //
 // The terminal settings are put back once, on whichever way out comes first:
-// Restore() or the destructor, exit(), or SIGINT, SIGTERM, SIGHUP, SIGQUIT
-// (restored, then raised again with the default action). Ctrl-Z puts them back
-// while the process is stopped and goes raw again when it continues.
-// One TerminalConsole at a time; it allocates nothing after construction.
+// Restore() or the destructor, exit(), SIGINT, SIGTERM, SIGHUP, SIGQUIT,
+// SIGPIPE, SIGABRT, or a fault (SIGSEGV, SIGBUS, SIGFPE, SIGILL; handled on a
+// stack of its own, so a thread whose stack ran out still gets there). The
+// signal paths put them back without waiting for output the terminal has not
+// taken yet, then the signal takes the action it had before. Ctrl-Z puts them
+// back while the process is stopped; it goes raw again when continued in the
+// foreground. One TerminalConsole at a time; it allocates nothing after
+// construction.
 class TerminalConsole final : public Console {
  public:
   static constexpr int kEscapeWaitMs = 40;
@@ -42,15 +55,21 @@ class TerminalConsole final : public Console {
   TerminalConsole(const TerminalConsole&) = delete;
   TerminalConsole& operator=(const TerminalConsole&) = delete;
 
+  // The run begins: a terminal on standard input goes raw (in the foreground)
+  // and the signals above are caught. Called once, on the thread that runs the
+  // script, after the script is loaded.
+  void TakeTerminal();
   // Writes out what is buffered and puts the terminal settings back. Later
   // calls, and every other way out afterwards, leave the terminal alone.
   void Restore();
-  bool InputIsTerminal() const { return inputIsTerminal_; }
+  // The errno value of the first failed write, or 0.
+  int WriteError() const { return writeError_; }
 
   void Write(const uint8_t* bytes, size_t count) override;
   void WriteRepeated(uint8_t byte, size_t count) override;
   void EndOfOutput() override;
-  bool PollsAtOutput() override { return inputIsTerminal_; }
+  bool OutputFailed() override { return writeError_ != 0; }
+  bool KeysAreTyped() override { return inputIsTerminal_; }
   bool KeyWaiting() override;
   int ReadKey() override;
   void Flush() override;
@@ -66,7 +85,7 @@ class TerminalConsole final : public Console {
 
   bool inputIsTerminal_ = false;
   bool outputIsTerminal_ = false;
-  bool outputLost_ = false;  // standard output closed: drop everything
+  int writeError_ = 0;       // errno of the first failed write: drop everything
   bool inputEnded_ = false;
   bool afterCR_ = false;     // piped input: an LF right after a CR is part of it
   int pushedKey_ = kNoKey;   // a key KeyWaiting took and ReadKey has not

@@ -39,16 +39,19 @@ LoadResult LoadScript(const char* path) {
   if (file == nullptr) return LoadResult::CannotOpen;
   std::string text;
   char block[4096];
-  size_t n;
   bool tooLarge = false;
-  while ((n = std::fread(block, 1, sizeof block, file)) > 0) {
+  // A short block is the end (or a failure): a terminal must not be read on
+  // after its end-of-file key.
+  for (size_t n = sizeof block; n == sizeof block && !tooLarge;) {
+    n = std::fread(block, 1, sizeof block, file);
     text.append(block, n);
-    if (text.size() > 2 * kSourceSize) {  // far too long, whatever its line ends
-      tooLarge = true;
-      break;
-    }
+    tooLarge = text.size() > 2 * kSourceSize;  // far too long, whatever its line ends
   }
+  // A read that failed (a directory, a device error) is a file that cannot
+  // be opened, not a shorter script.
+  bool failed = std::ferror(file) != 0;
   std::fclose(file);
+  if (failed) return LoadResult::CannotOpen;
   if (tooLarge || !LoadText(text)) return LoadResult::TooLarge;
   return LoadResult::Loaded;
 }

@@ -12,7 +12,8 @@ enum class LoadResult { Loaded, CannotOpen, TooLarge };
 // text does not fit.
 bool LoadText(std::string_view text);
 
-// Reads the file at `path` and loads it as above.
+// Reads the file at `path` and loads it as above. A file that cannot be
+// opened or read to its end (a directory) is CannotOpen.
 LoadResult LoadScript(const char* path);
 
 }  // namespace vorla

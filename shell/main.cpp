@@ -1,8 +1,12 @@
-// Program entry: the banner, the command line, loading, and the run on a stack
-// large enough for the deepest nesting the interpreter allows.
+// Program entry: the banner, the command line, loading, and the run on a thread
+// whose stack holds the deepest nesting the interpreter allows. Every way out
+// after the banner passes Finish, which settles the exit status.
 #include <pthread.h>
+#include <signal.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -16,33 +20,53 @@
 
 namespace {
 
-constexpr int kLoadFailedStatus = 1;
-// Room for kMaxNesting levels of nesting even in a sanitizer build.
-constexpr size_t kInterpreterStack = size_t(512) << 20;
+// The script cannot be loaded, the stack cannot be had, or output cannot be written.
+constexpr int kFailedStatus = 1;
 
-void* RunThread(void* outcome) {
-  *static_cast<vorla::RunOutcome*>(outcome) = vorla::RunProgram();
+struct Run {
+  vorla::TerminalConsole* console;
+  vorla::RunOutcome outcome;
+};
+
+// The run thread takes every signal, so that the console's handlers run where
+// the script runs; the terminal is the run's from here on.
+void* RunThread(void* run) {
+  sigset_t none;
+  sigemptyset(&none);
+  pthread_sigmask(SIG_SETMASK, &none, nullptr);
+  Run& r = *static_cast<Run*>(run);
+  r.console->TakeTerminal();
+  r.outcome = vorla::RunProgram();
   return nullptr;
 }
 
-// Runs the loaded script on its own thread with a large stack.
-vorla::RunOutcome RunOnLargeStack() {
-  vorla::RunOutcome outcome = vorla::RunOutcome::Error;
+// Runs the loaded script on a thread with kInterpreterStackBytes of stack.
+// Answers 0, or why no such thread could be had (an errno value): the script
+// never runs on a smaller stack, and the terminal is then left untouched.
+int RunOnInterpreterStack(Run& run) {
   pthread_attr_t attr;
+  int error = pthread_attr_init(&attr);
+  if (error != 0) return error;
+  sigset_t all, old;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, &old);
   pthread_t thread;
-  pthread_attr_init(&attr);
-  pthread_attr_setstacksize(&attr, kInterpreterStack);
-  if (pthread_create(&thread, &attr, RunThread, &outcome) != 0) {
-    RunThread(&outcome);  // no thread to be had: run on this stack
-  } else {
-    pthread_join(thread, nullptr);
-  }
+  error = pthread_attr_setstacksize(&attr, vorla::kInterpreterStackBytes);
+  if (error == 0) error = pthread_create(&thread, &attr, RunThread, &run);
+  if (error == 0) pthread_join(thread, nullptr);
   pthread_attr_destroy(&attr);
-  return outcome;
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  return error;
 }
 
-int Finish(vorla::Console& console, int status) {
-  console.Flush();
+// Writes out the output and puts the terminal back. A write that failed on
+// the way, or fails now, makes any run end with status 1 and its reason.
+int Finish(vorla::TerminalConsole& console, int status) {
+  console.Restore();
+  if (int error = console.WriteError(); error != 0) {
+    std::fprintf(stderr, "vorla: write error: %s\n", std::strerror(error));
+    return kFailedStatus;
+  }
   return status;
 }
 
@@ -60,12 +84,18 @@ int main(int argc, char** argv) {
   switch (vorla::LoadScript(argv[1])) {
     case vorla::LoadResult::CannotOpen:
       vorla::PrintConstant(std::string("cann't open ") + argv[1] + "\n");
-      return Finish(console, kLoadFailedStatus);
+      return Finish(console, kFailedStatus);
     case vorla::LoadResult::TooLarge:
       vorla::PrintConstant(std::string("file too large: ") + argv[1] + "\n");
-      return Finish(console, kLoadFailedStatus);
+      return Finish(console, kFailedStatus);
     case vorla::LoadResult::Loaded: break;
   }
-  vorla::RunOutcome outcome = RunOnLargeStack();
-  return Finish(console, vorla::ExitStatus(outcome));
+  Run run{&console, vorla::RunOutcome::Error};
+  if (int error = RunOnInterpreterStack(run); error != 0) {
+    console.Flush();
+    std::fprintf(stderr, "vorla: cannot get a %zu MiB stack for the interpreter: %s\n",
+                 vorla::kInterpreterStackBytes >> 20, std::strerror(error));
+    return Finish(console, kFailedStatus);
+  }
+  return Finish(console, vorla::ExitStatus(run.outcome));
 }

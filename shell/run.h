@@ -1,7 +1,17 @@
 // The run driver: one loaded script from its declarations to its end.
 #pragma once
+#include <cstddef>
 
 namespace vorla {
+
+// The stack the program runs RunProgram on. The nesting limits (kMaxNesting,
+// kMaxCallDepth) are fixed, so the deepest nesting a script can reach takes a
+// known amount of stack: about 10 MiB measured, 23 MiB under the sanitizers.
+// Half of this is the margin for shapes of nesting not measured.
+// tests/unit/limits_test.cpp measures the deepest shapes in every build and
+// fails once they take more than half: a change that makes the evaluator's or
+// the executor's frames larger must raise this, or the limits must come down.
+inline constexpr size_t kInterpreterStackBytes = size_t(64) << 20;
 
 enum class RunOutcome { Finished, Stopped, MissingMain, Error };
 

@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 # End-to-end tests of the console: the real vorla binary on a pseudo-terminal,
-# keys typed as a person would, terminal settings compared before and after.
+# keys typed as a person would, terminal settings compared before and after;
+# and with pipes, outputs that fail and a limited address space.
 """Usage: test_terminal.py PATH_TO_VORLA [unittest options]"""
 import fcntl
 import os
 import resource
 import select
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -29,31 +31,38 @@ proc main() {
 """
 
 # Stands in for a job-control shell, so that Ctrl-Z really stops vorla: vorla
-# runs in its own foreground process group whose parent is in the same session.
-# Reports "pid N", "stopped" and "exit N" lines on the file descriptor argv[1].
+# runs in its own process group whose parent is in the same session, in the
+# foreground, or with argv[2] "bg" in the background: then each time it stops,
+# a byte on the file descriptor argv[3] brings it to the foreground and
+# continues it. Reports "pid N", "stopped" and "exit N" lines on the file
+# descriptor argv[1].
 JOB_SHELL = r"""
 import fcntl, os, signal, sys, termios
-report = int(sys.argv[1])
+report, background, commands = int(sys.argv[1]), sys.argv[2] == "bg", int(sys.argv[3])
 fcntl.ioctl(0, termios.TIOCSCTTY, 0)
 ready_r, ready_w = os.pipe()
 pid = os.fork()
 if pid == 0:
     os.close(ready_w)
     os.setpgid(0, 0)
-    os.read(ready_r, 1)  # not before it is the foreground group
-    os.execv(sys.argv[2], sys.argv[2:])
+    os.read(ready_r, 1)  # not before its group is in place
+    os.execv(sys.argv[4], sys.argv[4:])
 try:
     os.setpgid(pid, pid)
 except OSError:
     pass
 signal.signal(signal.SIGTTOU, signal.SIG_IGN)
-os.tcsetpgrp(0, pid)
+if not background:
+    os.tcsetpgrp(0, pid)
 os.write(ready_w, b"x")
 os.write(report, b"pid %d\n" % pid)
 while True:
     _, status = os.waitpid(pid, os.WUNTRACED)
     if os.WIFSTOPPED(status):
         os.write(report, b"stopped\n")
+        if background and os.read(commands, 1):
+            os.tcsetpgrp(0, pid)
+            os.killpg(pid, signal.SIGCONT)
     else:
         os.write(report, b"exit %d\n" % os.waitstatus_to_exitcode(status))
         break
@@ -73,45 +82,70 @@ def is_raw(settings):
             and bool(lflag & termios.ISIG) and bool(oflag & termios.OPOST))
 
 
+def script_file(test, script):
+    """Writes `script` to a file that lasts as long as the test; answers its path."""
+    folder = tempfile.TemporaryDirectory()
+    test.addCleanup(folder.cleanup)
+    path = os.path.join(folder.name, "script.vl")
+    with open(path, "w") as f:
+        f.write(script)
+    return path
+
+
 class Run:
     """One run of vorla on a fresh pty: standard input, output and error."""
 
-    def __init__(self, test, script, job_control=False):
+    def __init__(self, test, script, job_control=False, background=False, path=None,
+                 stdout=None, ahead=b""):
+        """`background` runs it as a background job (job control implied);
+        `path` replaces the script file; `stdout` replaces the terminal as
+        standard output, and the banner is then not looked for; `ahead` is
+        typed before the program starts."""
         self.test = test
-        folder = tempfile.TemporaryDirectory()
-        test.addCleanup(folder.cleanup)
-        path = os.path.join(folder.name, "script.vl")
-        with open(path, "w") as f:
-            f.write(script)
+        if path is None:
+            path = script_file(test, script)
         self.master, self.slave = os.openpty()
         test.addCleanup(os.close, self.master)
         test.addCleanup(os.close, self.slave)
         self.before = termios.tcgetattr(self.slave)
+        os.write(self.master, ahead)
         self.output = b""
         self.seen = 0  # output up to here has been matched
         self.report = None
         self.reported = b""
+        self.pid = None
         args = [VORLA, path]
         pass_fds = ()
+        job_control = job_control or background
         if job_control:
             self.report, report_w = os.pipe()
+            commands_r, self.commands = os.pipe()
             test.addCleanup(os.close, self.report)
-            args = [sys.executable, "-c", JOB_SHELL, str(report_w)] + args
-            pass_fds = (report_w,)
+            test.addCleanup(os.close, self.commands)
+            args = [sys.executable, "-c", JOB_SHELL, str(report_w), "bg" if background else "fg",
+                    str(commands_r)] + args
+            pass_fds = (report_w, commands_r)
         self.proc = subprocess.Popen(
-            args, stdin=self.slave, stdout=self.slave, stderr=self.slave,
-            start_new_session=True, pass_fds=pass_fds,
+            args, stdin=self.slave, stdout=self.slave if stdout is None else stdout,
+            stderr=self.slave, start_new_session=True, pass_fds=pass_fds,
             preexec_fn=None if job_control else take_terminal)
         test.addCleanup(self._kill)
         if job_control:
             os.close(report_w)
+            os.close(commands_r)
             self.pid = int(self.report_line(b"pid ").split()[1])
         else:
             self.pid = self.proc.pid
-        self.expect(BANNER_ON_TERMINAL)
+        if stdout is None:
+            self.expect(BANNER_ON_TERMINAL)
 
     def _kill(self):
         if self.proc.poll() is None:
+            if self.pid not in (None, self.proc.pid):
+                try:
+                    os.kill(self.pid, signal.SIGKILL)  # vorla, in a process group of its own
+                except ProcessLookupError:
+                    pass
             os.killpg(self.proc.pid, signal.SIGKILL)
             self.proc.wait()
 
@@ -162,6 +196,29 @@ class Run:
         statement after it."""
         self.type(b"\x181\r")
         self.expect(b"1\r")
+
+    def to_foreground(self):
+        """Brings the stopped background job to the foreground and continues it."""
+        os.write(self.commands, b"f")
+
+    def wait_until_asleep(self):
+        """Waits until every thread of the program sleeps, as it does once the
+        terminal takes no more of its output. (Without /proc, a signal may come
+        before the stall: the test is weaker then, never wrong.)"""
+        tasks = "/proc/%d/task" % self.pid
+        deadline = time.monotonic() + TIMEOUT
+        while os.path.isdir(tasks):
+            states = []
+            for task in os.listdir(tasks):
+                try:
+                    with open(os.path.join(tasks, task, "stat")) as f:
+                        states.append(f.read().rsplit(")", 1)[1].split()[0])
+                except OSError:
+                    pass
+            if states and all(state in "SD" for state in states):
+                return
+            self.test.assertLess(time.monotonic(), deadline, "never stalled: %r" % states)
+            time.sleep(0.01)
 
     def report_line(self, start):
         deadline = time.monotonic() + TIMEOUT
@@ -402,7 +459,7 @@ class SettingsRestoredOnEveryWayOut(unittest.TestCase):
                 run.assert_settings_restored()
 
     def test_termination_signals(self):
-        for sig in (signal.SIGTERM, signal.SIGHUP):
+        for sig in (signal.SIGTERM, signal.SIGHUP, signal.SIGABRT):
             with self.subTest(signal=sig):
                 run = Run(self, LONG_LOOP)
                 run.expect(b" 100 ")
@@ -434,15 +491,71 @@ proc main() {
         self.assertEqual(run.wait(), 0)
         run.assert_settings_restored()
 
+    def test_signals_act_at_once_while_the_terminal_takes_no_output(self):
+        for sig in (signal.SIGTERM, signal.SIGTSTP):
+            with self.subTest(signal=sig):
+                run = Run(self, LONG_LOOP, job_control=sig == signal.SIGTSTP)
+                run.expect(b" 100 ")
+                termios.tcflow(run.slave, termios.TCOOFF)  # as Ctrl-S would
+                run.wait_until_asleep()
+                os.kill(run.pid, sig)
+                if sig == signal.SIGTSTP:
+                    run.report_line(b"stopped")
+                else:
+                    self.assertEqual(run.wait(), -sig)
+                run.assert_settings_restored()
+
+    def test_closed_output_pipe_ends_the_run_by_sigpipe_after_the_settings(self):
+        run = Run(self, LONG_LOOP, stdout=subprocess.PIPE)
+        self.assertEqual(run.proc.stdout.read(len(BANNER)), BANNER)
+        self.assertTrue(is_raw(run.settings()))
+        run.proc.stdout.close()
+        self.assertEqual(run.wait(), -signal.SIGPIPE)
+        run.assert_settings_restored()
+
+
+class TheTerminalOnlyWhenNeeded(unittest.TestCase):
+    def test_the_script_is_loaded_before_the_terminal_goes_raw(self):
+        run = Run(self, None, path="/dev/tty")
+        script = b'proc main() PrnStr_("ran");\n'
+        run.type(script + b"\x04")  # read as typed into any program: echoed, Ctrl-D ends it
+        run.expect(script.replace(b"\n", b"\r\n"))
+        run.expect(b"ran")
+        self.assertEqual(run.wait(), 0)
+        run.assert_settings_restored()
+
+    def test_a_background_job_leaves_the_terminal_alone_until_brought_forward(self):
+        run = Run(self, """var c;
+var g;
+proc main() {
+  PrnStr_("bg ");
+  PrnDec_(InpChk_());
+  c = InpChar_();
+  PrnStr_(" fg ");
+  PrnDec_(c);
+  """ + GATE + """
+  c = InpChar_();
+  PrnStr_(" ");
+  PrnDec_(c);
+}
+""", background=True, ahead=b"k")  # waiting in the terminal, but not for a background job
+        run.expect(b"bg 0")
+        run.report_line(b"stopped")  # by its key read, as any program
+        run.assert_settings_restored()
+        run.to_foreground()
+        run.expect(b" fg 107")
+        self.assertTrue(is_raw(run.settings()))
+        run.gate()
+        run.type(b"z")
+        self.assertEqual(run.expect(b"122"), b" 122")  # no echo from the terminal
+        self.assertEqual(run.wait(), 0)
+        run.assert_settings_restored()
+
 
 class KeysFromAPipe(unittest.TestCase):
     def run_piped(self, script, keys):
-        with tempfile.TemporaryDirectory() as folder:
-            path = os.path.join(folder, "script.vl")
-            with open(path, "w") as f:
-                f.write(script)
-            done = subprocess.run([VORLA, path], input=keys, capture_output=True,
-                                  timeout=TIMEOUT)
+        done = subprocess.run([VORLA, script_file(self, script)], input=keys, capture_output=True,
+                              timeout=TIMEOUT)
         return done.returncode, done.stdout
 
     def test_lf_and_cr_lf_each_end_one_line(self):
@@ -468,16 +581,84 @@ proc main() {
         self.assertEqual(status, 0)
         self.assertTrue(out.endswith(b" x2732"), out)
 
-    def test_closed_output_is_dropped_without_a_crash(self):
-        with tempfile.TemporaryDirectory() as folder:
-            path = os.path.join(folder, "script.vl")
-            with open(path, "w") as f:
-                f.write(LONG_LOOP.replace("1000000000", "200000"))
-            proc = subprocess.Popen([VORLA, path], stdin=subprocess.DEVNULL,
-                                    stdout=subprocess.PIPE)
-            self.assertEqual(proc.stdout.read(len(BANNER)), BANNER)
-            proc.stdout.close()
-            self.assertEqual(proc.wait(timeout=TIMEOUT), 0)
+    def test_keys_at_hand_are_read_without_a_write_each(self):
+        # Every write(2) arrives as one message on a SOCK_SEQPACKET socket.
+        script = """var c;
+proc main() {
+  PrnStr_("? ");
+  PrnDec_(Input_());
+  for (c = InpChar_(); c <> '.'; c = InpChar_()) PrnChar_(c);
+}
+"""
+        ours, theirs = socket.socketpair(socket.AF_UNIX, socket.SOCK_SEQPACKET)
+        self.addCleanup(ours.close)
+        keys_r, keys_w = os.pipe()
+        proc = subprocess.Popen([VORLA, script_file(self, script)], stdin=keys_r, stdout=theirs)
+        theirs.close()
+        os.close(keys_r)
+        ours.settimeout(TIMEOUT)
+        # The read waits for an empty pipe: what it answers is written first.
+        self.assertEqual(ours.recv(1 << 17), BANNER + b"? ")
+        os.write(keys_w, b"5\n" + b"x" * 1000 + b".")
+        os.close(keys_w)
+        writes = list(iter(lambda: ours.recv(1 << 17), b""))
+        self.assertEqual(proc.wait(timeout=TIMEOUT), 0)
+        self.assertEqual(writes, [b"5\r5" + b"x" * 1000])
+
+
+class OutputThatCannotBeWritten(unittest.TestCase):
+    def test_a_closed_pipe_ends_the_run_by_sigpipe(self):
+        path = script_file(self, LONG_LOOP)
+        for ignored in (False, True):
+            with self.subTest(sigpipe_ignored=ignored):
+                proc = subprocess.Popen(
+                    [VORLA, path], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                    stderr=subprocess.PIPE,
+                    preexec_fn=(lambda: signal.signal(signal.SIGPIPE, signal.SIG_IGN)) if ignored else None)
+                self.assertEqual(proc.stdout.read(len(BANNER)), BANNER)
+                proc.stdout.close()
+                self.assertEqual(proc.wait(timeout=TIMEOUT), 1 if ignored else -signal.SIGPIPE)
+                # Ignored, SIGPIPE leaves a failed write like any other.
+                self.assertEqual(proc.stderr.read(), b"vorla: write error: Broken pipe\n" if ignored else b"")
+                proc.stderr.close()
+
+    def test_a_failed_write_ends_the_run_with_status_1(self):
+        cases = [("a full disk, at the first write", LONG_LOOP, "/dev/full", None,
+                  b"No space left on device"),
+                 ("a full disk, at the last write", 'proc main() PrnStr_("hi");\n', "/dev/full", None,
+                  b"No space left on device"),
+                 ("a closed descriptor", LONG_LOOP, None, lambda: os.close(1), b"Bad file descriptor")]
+        for name, script, target, preexec_fn, reason in cases:
+            with self.subTest(name):
+                with open(target or os.devnull, "wb") as out:
+                    done = subprocess.run([VORLA, script_file(self, script)], stdin=subprocess.DEVNULL,
+                                          stdout=out, stderr=subprocess.PIPE, preexec_fn=preexec_fn,
+                                          timeout=TIMEOUT)
+                self.assertEqual((done.returncode, done.stderr),
+                                 (1, b"vorla: write error: " + reason + b"\n"))
+
+
+class TheInterpreterStack(unittest.TestCase):
+    # Recursion through 300 nested prefix operators, until the nesting limit.
+    DEEP = "func f() return = " + "-" * 300 + "f();\nproc main() PrnDec_(f());\n"
+
+    def run_limited(self, kib):
+        def limit():
+            resource.setrlimit(resource.RLIMIT_AS, (kib << 10, kib << 10))
+        done = subprocess.run([VORLA, script_file(self, self.DEEP)], stdin=subprocess.DEVNULL,
+                              capture_output=True, preexec_fn=limit, timeout=TIMEOUT)
+        if b"Sanitizer" in done.stderr:
+            self.skipTest("the sanitizers' runtime cannot start with its memory limited")
+        return done
+
+    def test_the_deepest_nesting_runs_under_ulimit_v_262144(self):
+        done = self.run_limited(262144)
+        self.assertEqual((done.returncode, done.stdout, done.stderr), (1, BANNER + b"\nerr at 1:;\r", b""))
+
+    def test_without_room_for_the_stack_nothing_runs(self):
+        done = self.run_limited(32768)
+        self.assertEqual((done.returncode, done.stdout), (1, BANNER))
+        self.assertRegex(done.stderr, rb"^vorla: cannot get a \d+ MiB stack for the interpreter: [^\n]+\n$")
 
 
 class RunAsACommand(unittest.TestCase):

@@ -1,7 +1,8 @@
 // Line input in-process: every row of the line editor's key table, the
-// 126-byte limit, the end of the keys, and Input_ evaluating the typed line
-// with no variable visible while the caller's variables and pending Values
-// stay as they were, after a fault in the typed text too.
+// 126-byte limit (125 for piped keys), the end of the keys, and Input_
+// evaluating the typed line with no variable visible while the caller's
+// variables and pending Values stay as they were, after a fault in the typed
+// text too.
 #include <string>
 
 #include "builtins/input.h"
@@ -105,7 +106,7 @@ TEST_F(InputTest, EraseKeys) {
   EXPECT_EQ(Line(), "8");
 }
 
-TEST_F(InputTest, AtMost126Bytes) {
+TEST_F(InputTest, AtMost126BytesAnd125Piped) {
   std::string full(126, 'x');
   Type(full + "yz\r" + kBs + "\r");
   EXPECT_EQ(Out(), full + kErase + "\r") << "Enter and keys past the limit are dropped";
@@ -119,6 +120,13 @@ TEST_F(InputTest, AtMost126Bytes) {
   for (int i = 0; i < 126; i++) erased += kErase;
   EXPECT_EQ(Out(), full + erased + "5\r");
   EXPECT_EQ(Line(), "5\r");
+
+  // Keys from a pipe keep the last place for the line end.
+  Type(full + "yz\r", false);
+  EXPECT_EQ(Out(), std::string(125, 'x') + "\r");
+  EXPECT_EQ(Line(), std::string(125, 'x') + "\r");
+  Type(full + kBs + kBs + "y" + kEsc, false);
+  EXPECT_EQ(Line(), std::string(123, 'x') + "y");
 }
 
 // When the keys run out, a line with bytes in it ends as with ESC; a line with

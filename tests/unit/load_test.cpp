@@ -89,9 +89,10 @@ TEST_F(LoadTest, FileLoadsLikeItsText) {
   EXPECT_EQ(Loaded(), std::string("var a;\rproc main() ;\rx\0", 23));
 }
 
-TEST_F(LoadTest, MissingFileCannotBeOpened) {
+TEST_F(LoadTest, MissingFileOrDirectoryCannotBeOpened) {
   std::string path = ::testing::TempDir() + "vorla_no_such_dir/none.vl";
   EXPECT_EQ(LoadScript(path.c_str()), LoadResult::CannotOpen);
+  EXPECT_EQ(LoadScript(::testing::TempDir().c_str()), LoadResult::CannotOpen);  // it opens, but fails to read
 }
 
 }  // namespace

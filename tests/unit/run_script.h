@@ -1,5 +1,5 @@
 // Whole scripts run in-process for the statement, call and line-input tests.
-// The run happens on a thread with a stack as large as the program's own, so
+// The run happens on a thread with a stack as large as the program's own, which
 // the deepest nesting the interpreter allows fits in a sanitizer build too.
 #pragma once
 
@@ -22,7 +22,7 @@ class ScriptTest : public VorlaTest {
     pthread_attr_t attr;
     pthread_t thread;
     pthread_attr_init(&attr);
-    pthread_attr_setstacksize(&attr, kRunStack);
+    pthread_attr_setstacksize(&attr, kInterpreterStackBytes);
     if (pthread_create(&thread, &attr, RunThread, &outcome) == 0) {
       pthread_join(thread, nullptr);
     } else {
@@ -36,8 +36,6 @@ class ScriptTest : public VorlaTest {
   void Keys(std::string keys, bool interactive = true) { UseConsole(std::move(keys), interactive); }
 
  private:
-  static constexpr size_t kRunStack = size_t(512) << 20;
-
   static void* RunThread(void* outcome) {
     *static_cast<RunOutcome*>(outcome) = RunProgram();
     return nullptr;
