@@ -341,7 +341,12 @@ void AssignPrograms(int32_t index) {
     const int32_t first = pureCode.count;
     EmitEval(f, 0, e);
     if (e.fits && e.stack <= kMaxOperands) {
-      f.pure = pures.Add({first, uint16_t(pureCode.count - first), uint8_t(e.stack), uint16_t(e.nesting), 0, 0, 0, 0});
+      const int32_t count = pureCode.count - first;
+      const PureInstruction* in = &pureCode.items[first];
+      const bool operand = in[0].step == PureStep::Constant || in[0].step == PureStep::Variable;
+      const bool shortForm = operand && (count == 1 || (count == 2 && (in[1].step == PureStep::BinaryConstant ||
+                                                                        in[1].step == PureStep::BinaryVariable)));
+      f.pure = pures.Add({first, uint16_t(count), uint8_t(e.stack), uint16_t(e.nesting), shortForm, 0, 0, 0, 0});
     }
     return;
   }

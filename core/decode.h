@@ -144,6 +144,7 @@ struct PureProgram {
   uint16_t count;
   uint8_t stack;        // the most Values it holds at once
   uint16_t nesting;     // the deepest evaluation inside it, counted from its own
+  bool shortForm;       // one operand, or two with an operator that reads the second itself
   // The names epoch and scope in which the instructions' slots were found:
   // in the same ones they are the answers still.
   mutable uint64_t epoch;

@@ -228,10 +228,43 @@ void ApplyOperators(TextPosition& p, Scope scope, int minLevel, int entryDepth, 
 // with nothing changed, where the evaluation would do anything else: a name that means no variable of its decoded length, an index outside
 // script memory, a division by zero (its notice and keyboard poll), a nesting
 // or operand limit.
+// The Value of a variable operand as the evaluation reads it, or false.
+[[gnu::always_inline]] inline bool ReadVariable(const PureInstruction& in, Scope scope, Value& v) {
+  int slot = FindVariable(in.at, scope);
+  if (slot < 0 || VariableTable[slot].NameLength != in.nameLength) return false;
+  v = VariableTable[slot].value;
+  return true;
+}
+
+// RunPure for the programs most expressions have: one operand, or two with
+// one operator whose right operand is a constant or a variable.
+[[gnu::always_inline]] inline bool RunShortPure(const PureInstruction* in, int count, Scope scope, Value& result) {
+  Value l, r;
+  if (in[0].step == PureStep::Constant) {
+    l = in[0].value;
+  } else if (!ReadVariable(in[0], scope, l)) {
+    return false;
+  }
+  if (count == 1) {
+    result = l;
+    return true;
+  }
+  if (in[1].step == PureStep::BinaryConstant) {
+    r = in[1].value;
+  } else if (!ReadVariable(in[1], scope, r)) {
+    return false;
+  }
+  const Op op = Op(in[1].op);
+  if ((op == Op::Div || op == Op::Rem) && r == 0) return false;
+  result = Apply(op, l, r);
+  return true;
+}
+
 bool RunPure(const PureProgram& program, Scope scope, int levels, Value& result) {
   if (NestingDepth + levels + program.nesting > kMaxNesting || OperandDepth + program.stack > kMaxOperands) {
     return false;
   }
+  if (program.shortForm) return RunShortPure(&PureInstructionOf(program.first), program.count, scope, result);
   const Value modulo = Modulo();
   const bool resolved = SameNames(program.epoch, program.base, program.top, program.variables, scope);
   Value stack[kMaxOperands + 1];

@@ -61,7 +61,11 @@ class ScriptMemory {
   }
   static void StoreWord(uint32_t a, Value v) {
     uint32_t bits = Bits(v);
-    for (uint32_t i = 0; i < 4; i++) StoreByte(a + i, uint8_t(bits >> (8 * i)));
+    if (InSource(a) || InSource(a + 3)) {
+      for (uint32_t i = 0; i < 4; i++) StoreByte(a + i, uint8_t(bits >> (8 * i)));
+      return;
+    }
+    for (uint32_t i = 0; i < 4; i++) bytes_[a + i] = uint8_t(bits >> (8 * i));
   }
   static void StoreBytes(uint32_t a, const void* bytes, size_t count) {
     for (size_t i = 0; i < count; i++) StoreByte(a + uint32_t(i), static_cast<const uint8_t*>(bytes)[i]);
@@ -88,8 +92,8 @@ inline uint8_t PeekText(TextPosition p) { return ScriptMemory::At(p); }
 // The end of the script area that holds [address, address + width), or 0 when
 // those bytes do not lie inside one of SourceBuffer, InputLine, ArrayMemory.
 inline uint32_t AreaEnd(uint32_t address, uint32_t width) {
-  const uint32_t bases[] = {kSourceBase, kInputBase, kArrayBase};
-  const uint32_t sizes[] = {kSourceSize, kInputSize, kArraySize};
+  const uint32_t bases[] = {kArrayBase, kSourceBase, kInputBase};
+  const uint32_t sizes[] = {kArraySize, kSourceSize, kInputSize};
   for (int i = 0; i < 3; i++) {
     if (address - bases[i] < sizes[i] && address - bases[i] + width <= sizes[i]) {
       return bases[i] + sizes[i];
