@@ -1,13 +1,15 @@
 // The decoded form of the text (see decode.h). Each SourceBuffer position has
 // one record, stamped with the text generation it was filled in; the forms
 // live in pools that are emptied when the generation changes. A form is
-// decoded the second time the interpreter asks for it in a generation, so a
-// text that a script keeps rewriting is read as it stands instead of being
-// decoded again and again.
+// decoded when the interpreter first asks for it, except after a generation
+// that lasted only a few statements: then it is decoded the second time it
+// is asked for, so a text that a script keeps rewriting is read as it stands
+// instead of being decoded again and again.
 #include "core/decode.h"
 
 #include <algorithm>
 
+#include "core/code.h"
 #include "core/names.h"
 
 namespace vorla {
@@ -15,6 +17,7 @@ namespace vorla {
 PositionRecord DecodedRecords[kSourceSize];
 Pool<EvalForm, kSourceSize> evalForms;
 Pool<StatementForm, kSourceSize / 2> statements;
+Pool<NameListForm, kSourceSize / 2> nameLists;
 
 namespace {
 
@@ -26,11 +29,12 @@ constexpr int kMaxArguments = kMaxVariables;
 Pool<StepForm, kSourceSize> steps;
 Pool<CallForm, kSourceSize / 2> calls;
 Pool<int32_t, kSourceSize> arguments;
-Pool<NameListForm, kSourceSize / 2> nameLists;
 Pool<NameForm, kSourceSize / 2> names;
-Pool<PureProgram, kSourceSize / 2> pures;
-Pool<PureInstruction, kSourceSize> pureCode;
 uint64_t poolGeneration = 0;
+// How long the last generations stood decides when forms are decoded.
+constexpr uint64_t kSettledStatements = 64;
+bool eager = true;
+uint64_t generationBegan = 0;
 
 // The record of p for the current generation, or nullptr where nothing is
 // remembered (outside SourceBuffer, or with decoding off).
@@ -41,8 +45,15 @@ PositionRecord* RecordAt(TextPosition p) {
   const uint64_t generation = ScriptMemory::Generation();
   if (r.generation != generation) r = {generation, 0, 0, 0, kRoutineUnknown, kUnseen, kUnseen, kUnseen};
   if (poolGeneration != generation) {
+    // A text that stood for a while, or was only loaded or defined, is decoded
+    // when first asked for; one that a script keeps rewriting, only where it
+    // is asked for twice.
+    const uint64_t stood = StatementCount - generationBegan;
+    eager = stood == 0 || stood >= kSettledStatements;
+    generationBegan = StatementCount;
     evalForms.count = steps.count = calls.count = statements.count = arguments.count = 0;
-    nameLists.count = names.count = pures.count = pureCode.count = 0;
+    nameLists.count = names.count = 0;
+    ForgetCode();
     poolGeneration = generation;
   }
   return &r;
@@ -264,90 +275,14 @@ int32_t DecodeEval(TextPosition key, int minLevel, int depth) {
   return r->eval;
 }
 
-// ---- Straight-line programs ----
-
-struct Emitter {
-  int depth = 0;
-  int stack = 0;
-  int nesting = 0;
-  bool fits = true;
-
-  void Emit(const PureInstruction& in, int change) {
-    if (pureCode.Full()) {
-      fits = false;
-      return;
-    }
-    pureCode.Add(in);
-    depth += change;
-    stack = std::max(stack, depth);
-  }
-};
-
-void EmitEval(const EvalForm& f, int nesting, Emitter& e);
-
-void EmitOperand(const OperandForm& o, TextPosition at, int nesting, Emitter& e) {
-  switch (o.kind) {
-    case OperandKind::Constant: e.Emit({PureStep::Constant, 0, 0, 0, o.value, -1}, 1); return;
-    case OperandKind::Name:
-      if (o.inner < 0) {
-        e.Emit({PureStep::Variable, 0, o.nameLength, at, 0, -1}, 1);
-      } else {
-        EmitEval(evalForms.items[o.inner], nesting + 1, e);
-        e.Emit({PureStep::Indexed, 0, o.nameLength, at, 0, -1}, 0);
-      }
-      return;
-    case OperandKind::Parenthesised: EmitEval(evalForms.items[o.inner], nesting + 1, e); return;
-    case OperandKind::Prefixed:
-      EmitEval(evalForms.items[o.inner], nesting + 1, e);
-      e.Emit({PureStep::Prefix, o.prefix, 0, 0, 0, -1}, 0);
-      return;
-  }
-}
-
-// The evaluation order: an operand as soon as it is read, an operator once
-// its right operand is complete.
-void EmitEval(const EvalForm& f, int nesting, Emitter& e) {
-  e.nesting = std::max(e.nesting, nesting);
-  EmitOperand(f.operand, f.first, nesting, e);
-  for (int32_t s = f.firstStep; s >= 0; s = steps.items[s].next) {
-    const int32_t right = pureCode.count;
-    EmitEval(evalForms.items[steps.items[s].right], nesting + 1, e);
-    PureInstruction binary{PureStep::Binary, uint8_t(steps.items[s].op.op), 0, 0, 0, -1};
-    // A right operand that is one constant or variable is read by the
-    // operator itself, at the same moment.
-    const PureInstruction& last = pureCode.items[pureCode.count - 1];
-    if (e.fits && pureCode.count == right + 1 && (last.step == PureStep::Constant || last.step == PureStep::Variable)) {
-      binary = last;
-      binary.step = last.step == PureStep::Constant ? PureStep::BinaryConstant : PureStep::BinaryVariable;
-      binary.op = uint8_t(steps.items[s].op.op);
-      pureCode.count--;
-      e.depth--;
-      e.Emit(binary, 0);
-    } else {
-      e.Emit(binary, -1);
-    }
-  }
-}
-
-// Gives a straight-line program to every largest part of the form that has
-// no call: where a form has calls, its parts are looked at in turn.
+// Compiles every largest part of the form that has no call: where a form has
+// calls, its parts are looked at in turn.
 void AssignPrograms(int32_t index) {
   EvalForm& f = evalForms.items[index];
   if (f.pureAssigned || f.empty) return;
   f.pureAssigned = true;
   if (f.callFree) {
-    if (pures.Full()) return;
-    Emitter e;
-    const int32_t first = pureCode.count;
-    EmitEval(f, 0, e);
-    if (e.fits && e.stack <= kMaxOperands) {
-      const int32_t count = pureCode.count - first;
-      const PureInstruction* in = &pureCode.items[first];
-      const bool operand = in[0].step == PureStep::Constant || in[0].step == PureStep::Variable;
-      const bool shortForm = operand && (count == 1 || (count == 2 && (in[1].step == PureStep::BinaryConstant ||
-                                                                        in[1].step == PureStep::BinaryVariable)));
-      f.pure = pures.Add({first, uint16_t(count), uint8_t(e.stack), uint16_t(e.nesting), shortForm, 0, 0, 0, 0});
-    }
+    f.pure = CompileExpression(f);
     return;
   }
   if (f.operand.inner >= 0) AssignPrograms(f.operand.inner);
@@ -372,7 +307,8 @@ int32_t DecodeWhole(TextPosition key) {
 int32_t DecodeStatement(TextPosition key) {
   PositionRecord* r = RecordAt(key);
   if (r == nullptr || statements.Full()) return -1;
-  StatementForm f{key, StatementKind::Empty, 0, -1, -1, -1};
+  if (r->statement >= 0) return r->statement;
+  StatementForm f{key, StatementKind::Empty, 0, -1, -1, -1, -1};
   SkipBlanks(f.first);
   const uint8_t c = PeekText(f.first);
   if (c == 'i' && MatchKeyword(f.first, "if (")) {
@@ -402,6 +338,7 @@ int32_t DecodeStatement(TextPosition key) {
       for (int k = 0; k < call.arguments; k++) AssignPrograms(arguments.items[call.firstArgument + k]);
     }
   }
+  f.code = CompileStatement(f);
   r->statement = statements.Add(f);
   return r->statement;
 }
@@ -409,11 +346,11 @@ int32_t DecodeStatement(TextPosition key) {
 // Whether a form for p may be decoded now: the second time it is asked for in
 // a generation, and not after it was found not to be well formed.
 bool DecodeNow(int32_t& slot) {
-  if (slot == kUnseen) {
+  if (slot == kUnseen && !eager) {
     slot = kSeen;
     return false;
   }
-  return slot == kSeen;
+  return slot == kSeen || slot == kUnseen;
 }
 
 }  // namespace
@@ -472,7 +409,7 @@ const StatementForm* FindStatementForm(TextPosition p) {
   return &statements.items[r->statement];
 }
 
-const NameListForm* NameListAt(TextPosition p) {
+const NameListForm* FindNameList(TextPosition p) {
   PositionRecord* r = RecordAt(p);
   if (r == nullptr) return nullptr;
   if (r->names < 0) {
@@ -490,7 +427,11 @@ const EvalForm& ArgumentOf(const CallForm& call, int k) {
   return evalForms.items[arguments.items[call.firstArgument + k]];
 }
 const NameForm& NameOf(const NameListForm& list, int k) { return names.items[list.firstName + k]; }
-const PureProgram& PureOf(int32_t index) { return pures.items[index]; }
-const PureInstruction& PureInstructionOf(int32_t index) { return pureCode.items[index]; }
+int32_t DecodeExpression(TextPosition key) { return RecordAt(key) != nullptr ? DecodeWhole(key) : -1; }
+
+const StatementForm* StatementFormNow(TextPosition key) {
+  int32_t index = DecodeStatement(key);
+  return index >= 0 ? &statements.items[index] : nullptr;
+}
 
 }  // namespace vorla

@@ -3,8 +3,9 @@
 // skipped statements and parenthesised lists end; which routine row a name
 // finds; the names a declaration list or a parameter list declares; and the
 // forms of expressions: an operand, the operators applied after it in the
-// order the levels give, the calls with their arguments, and for an
-// expression without calls a straight-line program.
+// order the levels give, the calls with their arguments; and of statements.
+// Expressions without calls and the statements built of them are compiled
+// into decoded code as they are decoded (code.h).
 //
 // Everything here is a pure function of the text and the routine rows, both
 // of which advance the memory's generation when they change, so it holds
@@ -70,11 +71,11 @@ struct EvalForm {
   TextPosition stop;         // where it stops when no fault is raised in it
   uint8_t minLevel;
   bool empty;                // it begins at ';' or ')': nothing is evaluated
-  bool callFree;             // no call in it: it can run as a straight-line program
+  bool callFree;             // no call in it: it can run as decoded code
   bool faultAtStop;          // a whole expression that stops at a character that is no operator
-  bool pureAssigned;         // the programs of it and its parts are settled
+  bool pureAssigned;         // the code of it and its parts is settled
   int32_t firstStep;         // the first binary operator it applies, or -1
-  int32_t pure;              // its PureProgram, or -1
+  int32_t pure;              // its ExpressionCode (code.h), or -1
   OperandForm operand;       // its first operand
 };
 
@@ -105,6 +106,7 @@ struct StatementForm {
   int32_t index;          // Name read as an assignment: the EvalForm of its [index], or -1
   int32_t value;          // ... the EvalForm of its right-hand side, or -1 when it has none
   int32_t call;           // Name read as a procedure call: its CallForm, or -1
+  int32_t code;           // its StatementCode (code.h), or -1
 };
 
 // The names that one list declares: `name, name;` of a `var` line, or a
@@ -118,37 +120,6 @@ struct NameListForm {
 struct NameForm {
   TextPosition at;
   int32_t length;
-};
-
-// An expression without calls as a program for a small stack, in the order
-// of evaluation. Variables are looked up as they are read.
-enum class PureStep : uint8_t {
-  Constant,        // push `value`
-  Variable,        // push the Value of the variable named at `at`
-  Indexed,         // the index on top becomes name[index], the name at `at`
-  Prefix,          // the top becomes -top, +top (its absolute value) or ~top
-  Binary,          // the two top Values become one
-  BinaryConstant,  // the top combined with `value` as its right operand
-  BinaryVariable,  // the top combined with the variable named at `at` as its right operand
-};
-struct PureInstruction {
-  PureStep step;
-  uint8_t op;           // the binary ones: the Op; Prefix: '-', '+' or '~'
-  uint16_t nameLength;  // the name at `at`
-  TextPosition at;      // a name, where one is read
-  Value value;          // a constant, where one is read
-  mutable int32_t slot; // Variable, Indexed: the slot the name meant when the program last ran
-};
-struct PureProgram {
-  int32_t first;
-  uint16_t count;
-  uint8_t stack;        // the most Values it holds at once
-  uint16_t nesting;     // the deepest evaluation inside it, counted from its own
-  bool shortForm;       // one operand, or two with an operator that reads the second itself
-  // The names epoch and scope in which the instructions' slots were found:
-  // in the same ones they are the answers still.
-  mutable uint64_t epoch;
-  mutable int32_t base, top, variables;
 };
 
 // What is remembered at one position of SourceBuffer.
@@ -213,8 +184,19 @@ inline const StatementForm* StatementFormAt(TextPosition p) {
   }
   return FindStatementForm(p);
 }
+// NameListAt when the list is not at hand: decodes it when it is time.
+const NameListForm* FindNameList(TextPosition p);
+extern Pool<NameListForm, kSourceSize / 2> nameLists;
+
 // The list that DeclareVariables reads from p, or nullptr.
-const NameListForm* NameListAt(TextPosition p);
+inline const NameListForm* NameListAt(TextPosition p) {
+  uint32_t offset = p - kSourceBase;
+  if (offset < kSourceSize) {
+    const PositionRecord& r = DecodedRecords[offset];
+    if (r.names >= 0 && r.generation == ScriptMemory::Generation() && DecodeText) return &nameLists.items[r.names];
+  }
+  return FindNameList(p);
+}
 
 // The tables the forms refer to each other through.
 const StepForm& StepOf(int32_t index);
@@ -222,7 +204,11 @@ const CallForm& CallFormOf(int32_t index);
 const StatementForm& StatementOf(int32_t index);
 const EvalForm& ArgumentOf(const CallForm& call, int k);
 const NameForm& NameOf(const NameListForm& list, int k);
-const PureProgram& PureOf(int32_t index);
-const PureInstruction& PureInstructionOf(int32_t index);
+
+// The form of a whole expression (minimum level 0) from `key`, decoded now
+// with its code, or -1.
+int32_t DecodeExpression(TextPosition key);
+// The form of the statement at `key`, decoded now, or nullptr.
+const StatementForm* StatementFormNow(TextPosition key);
 
 }  // namespace vorla

@@ -5,6 +5,7 @@
 #include "core/exec.h"
 
 #include "core/call.h"
+#include "core/code.h"
 #include "core/declare.h"
 #include "core/expr.h"
 #include "core/names.h"
@@ -44,11 +45,17 @@ bool Condition(TextPosition& p, Scope scope, Value& out) {
   return !HasError();
 }
 
+}  // namespace
+
 // if (condition) branch [else branch] — the else belongs to the if whose first
 // branch has just been run or passed over.
-void ExecIf(TextPosition& p, Scope scope) {
+static void ExecIf(TextPosition& p, Scope scope) {
   Value condition;
   if (!Condition(p, scope, condition)) return;
+  IfBranches(p, scope, condition);
+}
+
+void IfBranches(TextPosition& p, Scope scope, Value condition) {
   if (condition != 0 ? ExecBody(p, scope) : !SkipBody(p)) return;
   TextPosition afterBranch = p;
   SkipBlanks(p);
@@ -66,8 +73,12 @@ void ExecIf(TextPosition& p, Scope scope) {
 // for (init; condition; step) body — the header is found again by counting
 // parentheses on every pass; an empty condition is true; a fault in the body
 // ends the loop after the step.
-void ExecFor(TextPosition& p, Scope scope) {
+static void ExecFor(TextPosition& p, Scope scope) {
   if (ExecBody(p, scope)) return;
+  ForPasses(p, scope);
+}
+
+void ForPasses(TextPosition& p, Scope scope) {
   const TextPosition conditionStart = p;
   for (;;) {
     TextPosition c = conditionStart;
@@ -116,20 +127,27 @@ void ExecFor(TextPosition& p, Scope scope) {
 }
 
 // do body while (condition) — the body runs at least once.
-void ExecDo(TextPosition& p, Scope scope) {
-  const TextPosition bodyStart = p;
+static void ExecDo(TextPosition& p, Scope scope) { DoPasses(p, scope, p); }
+
+void DoPasses(TextPosition& p, Scope scope, TextPosition bodyStart) {
   for (;;) {
     p = bodyStart;
     if (ExecBody(p, scope)) return;
-    SkipBlanks(p);
-    if (!AcceptKeyword(p, "while (")) {
-      Fault(p);
-      return;
-    }
-    Value condition;
-    if (!Condition(p, scope, condition) || condition == 0) return;
+    if (!DoCondition(p, scope)) return;
   }
 }
+
+bool DoCondition(TextPosition& p, Scope scope) {
+  SkipBlanks(p);
+  if (!AcceptKeyword(p, "while (")) {
+    Fault(p);
+    return false;
+  }
+  Value condition;
+  return Condition(p, scope, condition) && condition != 0;
+}
+
+namespace {
 
 // name = expression  |  name[index] = expression — the target is computed
 // after the index and before the right-hand side; a target outside script
@@ -174,49 +192,18 @@ void ExecAssignment(TextPosition& p, Scope scope, int slot) {
   }
 }
 
-// An assignment whose index and right-hand side have straight-line
-// programs, made at once as ExecAssignment makes it; false, with nothing
-// changed, where ExecAssignment would do anything else.
-bool StraightAssignment(const StatementForm& form, TextPosition& p, Scope scope, int slot) {
-  if (form.value < 0 || VariableTable[slot].NameLength != form.nameLength) return false;
-  const EvalForm& value = EvalFormOf(form.value);
-  if (value.faultAtStop) return false;
-  const Value modulo = Modulo();
-  uint32_t address = 0, width = 4;
-  Value v;
-  if (form.index >= 0) {
-    Value index;
-    if (!PureValue(&EvalFormOf(form.index), scope, index) ||
-        !IndexedAddress(form.first, VariableTable[slot].value, index, address, width) ||
-        !PureValue(&value, scope, v)) {
-      Modulo() = modulo;
-      return false;
-    }
-    if (width == 1) {
-      ScriptMemory::StoreByte(address, uint8_t(Bits(v)));
-    } else {
-      ScriptMemory::StoreWord(address, v);
-    }
-  } else {
-    if (!PureValue(&value, scope, v)) return false;
-    VariableTable[slot].value = v;
-  }
-  p = value.stop;
-  return true;
-}
-
 }  // namespace
 
 // Selects the statement by its first character: "if (", "for (", "do ", a
 // variable (assignment), another name (procedure call), or the empty statement.
-bool ExecStatement(TextPosition& p, Scope scope) {
-  const StatementForm* form = StatementFormAt(p);
+[[gnu::always_inline]] inline bool RunStatement(TextPosition& p, Scope scope, const StatementForm* form) {
   if (form != nullptr) {
     p = form->first;
   } else {
     SkipBlanks(p);
   }
   if (HasError()) return true;
+  StatementCount++;
   if (StepBudget >= 0 && StepBudget-- == 0) {
     RequestStop();
     return true;
@@ -228,15 +215,25 @@ bool ExecStatement(TextPosition& p, Scope scope) {
                              : c == 'd' && MatchKeyword(p, "do ")    ? StatementKind::Do
                              : IsNameChar(c)                         ? StatementKind::Name
                                                                      : StatementKind::Empty;
+  const StatementCode* code = form != nullptr && form->code >= 0 ? &StatementCodeOf(form->code) : nullptr;
   switch (kind) {
-    case StatementKind::If: AcceptKeyword(p, "if ("); ExecIf(p, scope); break;
-    case StatementKind::For: AcceptKeyword(p, "for ("); ExecFor(p, scope); break;
-    case StatementKind::Do: AcceptKeyword(p, "do "); ExecDo(p, scope); break;
+    case StatementKind::If:
+      AcceptKeyword(p, "if (");
+      if (code == nullptr || !RunStatementCode(*code, p, scope, -1)) ExecIf(p, scope);
+      break;
+    case StatementKind::For:
+      AcceptKeyword(p, "for (");
+      if (code == nullptr || !RunStatementCode(*code, p, scope, -1)) ExecFor(p, scope);
+      break;
+    case StatementKind::Do:
+      AcceptKeyword(p, "do ");
+      if (code == nullptr || !RunStatementCode(*code, p, scope, -1)) ExecDo(p, scope);
+      break;
     case StatementKind::Name: {
       int slot = FindVariable(p, scope);
       if (slot < 0) {
         CallProcedure(p, scope, form != nullptr && form->call >= 0 ? &CallFormOf(form->call) : nullptr);
-      } else if (form == nullptr || !StraightAssignment(*form, p, scope, slot)) {
+      } else if (code == nullptr || !RunStatementCode(*code, p, scope, slot)) {
         ExecAssignment(p, scope, slot);
       }
       break;
@@ -245,6 +242,8 @@ bool ExecStatement(TextPosition& p, Scope scope) {
   }
   return HasError();
 }
+
+bool ExecStatement(TextPosition& p, Scope scope) { return RunStatement(p, scope, StatementFormAt(p)); }
 
 // { var lines; statements } — locals are released on every way out; a
 // statement that consumes nothing (a stray character, the end of the text) is
@@ -276,7 +275,7 @@ bool ExecBody(TextPosition& p, Scope scope) {
   if (!level.Entered()) return true;
   SkipBlanks(p);
   if (PeekText(p) == '{') return ExecBlock(p, scope);
-  ExecStatement(p, scope);
+  RunStatement(p, scope, StatementFormAt(p));
   StepOne(p);
   return HasError();
 }

@@ -3,10 +3,11 @@
 // '*' '/' '%' 4), and every fault is recorded at its character. Where the
 // text has a decoded form, the evaluator takes its reading from there instead
 // of reading the characters again, and runs an expression without calls from
-// its straight-line program; either way every step is the one below.
+// its decoded code (code.h); either way every step is the one below.
 #include "core/expr.h"
 
 #include "core/call.h"
+#include "core/code.h"
 #include "core/names.h"
 
 namespace vorla {
@@ -15,41 +16,14 @@ namespace {
 
 // L / R and L % R; a zero divisor prints its notice and polls the keyboard,
 // and yields 0 for '/' and the current Modulo_ for '%'.
-Value Divide(Op op, Value l, Value r) {
-  if (r == 0) {
-    InstalledLibrary.DivisionNotice();
-    return op == Op::Div ? 0 : Modulo();
-  }
-  Modulo() = Remainder(l, r);
-  return op == Op::Div ? Quotient(l, r) : Modulo();
+Value Divide(Op op, Value, Value) {
+  InstalledLibrary.DivisionNotice();
+  return op == Op::Div ? 0 : Modulo();
 }
 
 [[gnu::always_inline]] inline Value Apply(Op op, Value l, Value r) {
-  switch (op) {
-    case Op::Mul: return Mul(l, r);
-    case Op::Div:
-    case Op::Rem: return Divide(op, l, r);
-    case Op::Add: return Add(l, r);
-    case Op::Sub: return Sub(l, r);
-    case Op::And: return l & r;
-    case Op::Or: return l | r;
-    case Op::Xor: return l ^ r;
-    case Op::Eq: return l == r;
-    case Op::Lt: return l < r;
-    case Op::Gt: return l > r;
-    case Op::Ne: return l != r;
-    case Op::Le: return l <= r;
-    case Op::Ge: return l >= r;
-    case Op::None: break;
-  }
-  return 0;
-}
-
-Value ApplyPrefix(uint8_t op, Value v) { return op == '-' ? Neg(v) : op == '+' ? Abs(v) : ~v; }
-
-// The byte or Value that name[index] reads at `address`.
-Value ReadIndexedValue(uint32_t address, uint32_t width) {
-  return width == 1 ? SignExtend(PeekText(address)) : ReadWord(address);
+  if ((op == Op::Div || op == Op::Rem) && r == 0) return Divide(op, l, r);
+  return ApplyOperator(op, l, r);
 }
 
 // "text": the address of its first character; the cursor passes the closing quote.
@@ -228,97 +202,6 @@ void ApplyOperators(TextPosition& p, Scope scope, int minLevel, int entryDepth, 
 // with nothing changed, where the evaluation would do anything else: a name that means no variable of its decoded length, an index outside
 // script memory, a division by zero (its notice and keyboard poll), a nesting
 // or operand limit.
-// The Value of a variable operand as the evaluation reads it, or false.
-[[gnu::always_inline]] inline bool ReadVariable(const PureInstruction& in, Scope scope, Value& v) {
-  int slot = FindVariable(in.at, scope);
-  if (slot < 0 || VariableTable[slot].NameLength != in.nameLength) return false;
-  v = VariableTable[slot].value;
-  return true;
-}
-
-// RunPure for the programs most expressions have: one operand, or two with
-// one operator whose right operand is a constant or a variable.
-[[gnu::always_inline]] inline bool RunShortPure(const PureInstruction* in, int count, Scope scope, Value& result) {
-  Value l, r;
-  if (in[0].step == PureStep::Constant) {
-    l = in[0].value;
-  } else if (!ReadVariable(in[0], scope, l)) {
-    return false;
-  }
-  if (count == 1) {
-    result = l;
-    return true;
-  }
-  if (in[1].step == PureStep::BinaryConstant) {
-    r = in[1].value;
-  } else if (!ReadVariable(in[1], scope, r)) {
-    return false;
-  }
-  const Op op = Op(in[1].op);
-  if ((op == Op::Div || op == Op::Rem) && r == 0) return false;
-  result = Apply(op, l, r);
-  return true;
-}
-
-bool RunPure(const PureProgram& program, Scope scope, int levels, Value& result) {
-  if (NestingDepth + levels + program.nesting > kMaxNesting || OperandDepth + program.stack > kMaxOperands) {
-    return false;
-  }
-  if (program.shortForm) return RunShortPure(&PureInstructionOf(program.first), program.count, scope, result);
-  const Value modulo = Modulo();
-  const bool resolved = SameNames(program.epoch, program.base, program.top, program.variables, scope);
-  Value stack[kMaxOperands + 1];
-  Value* top = stack;  // the Value on top is top[-1]
-  const PureInstruction* in = &PureInstructionOf(program.first);
-  const PureInstruction* const end = in + program.count;
-  // The slot of the name an instruction reads, or -1 where the evaluation
-  // would read no variable of that length there.
-  auto slotOf = [&](const PureInstruction& i) {
-    if (resolved) return i.slot;
-    i.slot = FindVariable(i.at, scope);
-    return i.slot >= 0 && VariableTable[i.slot].NameLength == i.nameLength ? i.slot : -1;
-  };
-  for (; in != end; in++) {
-    Value r;
-    switch (in->step) {
-      case PureStep::Constant: *top++ = in->value; continue;
-      case PureStep::Variable: {
-        int slot = slotOf(*in);
-        if (slot < 0) goto abandon;
-        *top++ = VariableTable[slot].value;
-        continue;
-      }
-      case PureStep::Indexed: {
-        int slot = slotOf(*in);
-        uint32_t address, width;
-        if (slot < 0 || !IndexedAddress(in->at, VariableTable[slot].value, top[-1], address, width)) goto abandon;
-        top[-1] = ReadIndexedValue(address, width);
-        continue;
-      }
-      case PureStep::Prefix: top[-1] = ApplyPrefix(in->op, top[-1]); continue;
-      case PureStep::Binary: r = *--top; break;
-      case PureStep::BinaryConstant: r = in->value; break;
-      case PureStep::BinaryVariable: {
-        int slot = slotOf(*in);
-        if (slot < 0) goto abandon;
-        r = VariableTable[slot].value;
-        break;
-      }
-    }
-    if ((Op(in->op) == Op::Div || Op(in->op) == Op::Rem) && r == 0) goto abandon;
-    top[-1] = Apply(Op(in->op), top[-1], r);
-  }
-  result = stack[0];
-  program.epoch = NamesEpoch;
-  program.base = scope.ScopeBase;
-  program.top = scope.Top;
-  program.variables = VariableCount;
-  return true;
-abandon:
-  Modulo() = modulo;
-  return false;
-}
-
 }  // namespace
 
 // operand { operator operand } — operators at or below minLevel are left to
@@ -335,7 +218,7 @@ bool Evaluate(TextPosition& p, Scope scope, int minLevel, const EvalForm* form) 
   if (HasError()) return true;
   const int entryDepth = OperandDepth;
   Value v;
-  if (form != nullptr && form->pure >= 0 && RunPure(PureOf(form->pure), scope, 0, v)) {
+  if (form != nullptr && form->pure >= 0 && RunExpression(form->pure, scope, 0, v)) {
     OperandStack[OperandDepth++] = v;
     p = form->stop;
     form = nullptr;
@@ -391,7 +274,7 @@ bool IndexedTarget(TextPosition name, Value base, Value index, uint32_t& address
 }
 
 bool PureValue(const EvalForm* form, Scope scope, Value& out) {
-  return form != nullptr && form->pure >= 0 && !HasError() && RunPure(PureOf(form->pure), scope, 1, out);
+  return form != nullptr && form->pure >= 0 && RunExpression(form->pure, scope, 1, out);
 }
 
 void FaultNoOperator(TextPosition p) { Fault(p); }

@@ -15,11 +15,42 @@ namespace vorla {
 // whether ErrorPosition is set.
 bool EvalExpression(TextPosition& p, Scope scope, int minLevel);
 
+// The binary operators on L and R, for any divisor but zero: '/' and '%'
+// store the remainder into Modulo_.
+[[gnu::always_inline]] inline Value ApplyOperator(Op op, Value l, Value r) {
+  switch (op) {
+    case Op::Mul: return Mul(l, r);
+    case Op::Div: Modulo() = Remainder(l, r); return Quotient(l, r);
+    case Op::Rem: return Modulo() = Remainder(l, r);
+    case Op::Add: return Add(l, r);
+    case Op::Sub: return Sub(l, r);
+    case Op::And: return l & r;
+    case Op::Or: return l | r;
+    case Op::Xor: return l ^ r;
+    case Op::Eq: return l == r;
+    case Op::Lt: return l < r;
+    case Op::Gt: return l > r;
+    case Op::Ne: return l != r;
+    case Op::Le: return l <= r;
+    case Op::Ge: return l >= r;
+    case Op::None: break;
+  }
+  return 0;
+}
+
+// The prefix operators: '-' negation, '+' absolute value, '~' complement.
+inline Value ApplyPrefix(uint8_t op, Value v) { return op == '-' ? Neg(v) : op == '+' ? Abs(v) : ~v; }
+
+// The byte or Value that name[index] reads at `address`.
+inline Value ReadIndexedValue(uint32_t address, uint32_t width) {
+  return width == 1 ? SignExtend(PeekText(address)) : ReadWord(address);
+}
+
 // EvalExpression with the form decoded for p (nullptr: none, the text is read).
 bool Evaluate(TextPosition& p, Scope scope, int minLevel, const EvalForm* form);
 
-// The Value of a whole expression (minimum level 0) from its form's
-// straight-line program, as EvalExpression at the form's key gives it before
+// The Value of a whole expression (minimum level 0) from its form's decoded
+// code, as EvalExpression at the form's key gives it before
 // the stop character is looked at: false, with nothing changed, where the
 // program cannot give it (no form or no program, a pending fault, or the
 // evaluation would do anything else); the cursor is then the caller's to

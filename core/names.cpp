@@ -25,12 +25,9 @@ bool VariableAt(TextPosition p, const Variable& v) {
   return !IsNameChar(next) && next != '(';
 }
 
-// Links slot s in at the head of its bucket, noting whether its name is still
-// a run of name characters.
+// Links slot s in at the head of its bucket.
 void IndexSlot(int32_t s) {
   Variable& v = VariableTable[s];
-  v.Broken = v.NameLength < 1 || NameLengthAt(v.Name) < v.NameLength;
-  BrokenNames += v.Broken;
   v.Bucket = NameBucket(PeekText(v.Name), v.NameLength);
   v.Older = NameIndex[v.Bucket];
   NameIndex[v.Bucket] = int16_t(s);
@@ -42,7 +39,12 @@ void IndexLiveSlots() {
   NamesEpoch++;
   std::fill(std::begin(NameIndex), std::end(NameIndex), int16_t(-1));
   BrokenNames = 0;
-  for (int32_t s = 0; s < VariableCount; s++) IndexSlot(s);
+  for (int32_t s = 0; s < VariableCount; s++) {
+    Variable& v = VariableTable[s];
+    v.Broken = v.NameLength < 1 || NameLengthAt(v.Name) < v.NameLength;
+    BrokenNames += v.Broken;
+    IndexSlot(s);
+  }
   NameIndexGeneration = ScriptMemory::Generation();
 }
 
@@ -65,6 +67,7 @@ void PushSlot(TextPosition name, int32_t length) {
   if (v.Name != name || v.NameLength != length) NamesEpoch++;
   v.Name = name;
   v.NameLength = length;
+  v.Broken = false;
   IndexSlot(VariableCount++);
 }
 

@@ -7,7 +7,8 @@
 namespace vorla {
 
 // Names slot VariableCount (its Value is kept as it was) and makes it live.
-// The caller has checked that a slot is free.
+// The caller has checked that a slot is free. The name is the run of name
+// characters at `name`, as every declaration reads it.
 void PushSlot(TextPosition name, int32_t length);
 
 // Releases the live slots from `count` up: VariableCount goes back to count.
@@ -80,13 +81,18 @@ inline int FindVariable(TextPosition p, Scope scope) {
     if (a.generation == ScriptMemory::Generation()) {
       if (SameNames(a.epoch, a.base, a.top, a.count, scope)) return a.answer;
       if (a.call) return -1;
+      // The newest slot of the bucket below the scope's top: slots above it,
+      // a frame under construction, cannot be seen.
+      const int32_t top = scope.Top < VariableCount ? scope.Top : VariableCount;
+      int32_t newest = NameIndex[a.bucket];
+      while (newest >= top) newest = VariableTable[newest].Older;
       int32_t slot = -1;
       if (a.slot < 0) {
-        if (NameIndex[a.bucket] >= 0) return LookUpVariable(p, scope);
+        if (newest >= 0) return LookUpVariable(p, scope);
       } else {
         slot = a.relative ? scope.ScopeBase + a.slot : a.slot;
-        if (slot < 0 || NameIndex[a.bucket] != slot || !VisibleSlot(slot, scope) ||
-            VariableTable[slot].Name != a.named || VariableTable[slot].NameLength != a.length) {
+        if (slot < 0 || newest != slot || !VisibleSlot(slot, scope) || VariableTable[slot].Name != a.named ||
+            VariableTable[slot].NameLength != a.length) {
           return LookUpVariable(p, scope);
         }
       }

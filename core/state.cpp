@@ -28,6 +28,7 @@ int32_t CallDepth = 0;
 int32_t FaultCallDepth = 0;
 int32_t NestingDepth = 0;
 int64_t StepBudget = -1;
+uint64_t StatementCount = 0;
 Console* ActiveConsole = nullptr;
 bool DecodeText = true;
 TextPosition RunCursor = 0;

@@ -92,6 +92,7 @@ extern int32_t CallDepth;                        // script routine calls now run
 extern int32_t FaultCallDepth;                   // CallDepth when ErrorPosition was last set
 extern int32_t NestingDepth;                     // bodies and expressions now running
 extern int64_t StepBudget;                       // statements left before a stop; < 0: no limit
+extern uint64_t StatementCount;                  // statements begun since the process started
 extern Console* ActiveConsole;                   // where output goes and keys come from
 extern bool DecodeText;                          // use the text's decoded form (a process setting, not reset)
 extern TextPosition RunCursor;                   // where main's body left the cursor
