@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "core/code.h"
 #include "core/declare.h"
 #include "core/exec.h"
 #include "core/expr.h"
@@ -169,6 +170,44 @@ bool CallScriptRoutine(TextPosition name, TextPosition& p, Scope scope, const Ro
   return runs;
 }
 
+// A call of a script routine whose arguments all have decoded code, made as
+// CallScriptRoutine makes it: the arguments are evaluated first, as they
+// would be with the frame under construction, which they cannot see; then
+// the frame, the body and the release. False, with nothing done, where the
+// walker would do anything else before the body.
+bool CallWithCode(const CallForm& form, TextPosition& p, Scope scope, const RoutineEntry& row, Value& result) {
+  const NameListForm& list = nameLists.items[form.parameters];
+  const bool function = row.kind == Kind::Function;
+  const int32_t base = VariableCount;
+  if (base + (function ? 1 : 0) + list.count > kMaxVariables) return false;
+  const Scope argScope = ArgumentScope(scope, base);
+  const Value modulo = Modulo();
+  Value args[kMaxVariables];
+  for (int k = 0; k < list.count; k++) {
+    const EvalForm& argument = ArgumentOf(form, k);
+    if (argument.pure < 0 || !RunExpression(argument.pure, argScope, 1, args[k])) {
+      Modulo() = modulo;
+      return false;
+    }
+  }
+  if (function) {
+    PushSlot(ReturnName, 6);
+    VariableTable[base].value = 0;
+  }
+  for (int k = 0; k < list.count; k++) {
+    VariableTable[VariableCount].value = args[k];
+    PushSlot(NameOf(list, k).at, NameOf(list, k).length);
+  }
+  p = form.end;
+  TextPosition body = list.end + 1;
+  CallDepth++;
+  ExecBody(body, Scope{base, kLiveTop});
+  CallDepth--;
+  result = function ? VariableTable[base].value : 0;
+  ReleaseSlots(base);
+  return true;
+}
+
 // Common head of both kinds of call: the routine must exist, be of the right
 // kind, and the call must not nest deeper than kMaxCallDepth.
 int FindCallee(TextPosition p, Kind kind, const CallForm* form) {
@@ -191,6 +230,7 @@ bool Call(TextPosition& p, Scope scope, Kind kind, const CallForm* form, Value& 
   TextPosition name = p;
   p += TextPosition(e.NameLength) + 1;
   if (e.NativeFlag & 0x80) return CallBuiltin(p, scope, e, form, result);
+  if (form != nullptr && form->parameters >= 0 && CallWithCode(*form, p, scope, e, result)) return true;
   return CallScriptRoutine(name, p, scope, e, form, result);
 }
 

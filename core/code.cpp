@@ -222,6 +222,22 @@ int32_t AddStatementCode(const StatementCode& code) {
   return statementCodes.Full() ? -1 : statementCodes.Add(code);
 }
 
+// The body that ExecBody runs from `at`, when it is one the loop's code can
+// run itself.
+BodyCode BodyAt(TextPosition at) {
+  BodyCode body{BodyKind::Other, -1, at};
+  SkipBlanks(body.first);
+  if (PeekText(body.first) == ';') {
+    body.kind = BodyKind::Empty;
+  } else if (const StatementForm* form = StatementFormNow(body.first)) {
+    if (form->code >= 0 && statementCodes.items[form->code].kind == CodeKind::Assign) {
+      body.kind = BodyKind::Assign;
+      body.code = form->code;
+    }
+  }
+  return body;
+}
+
 // for (init; condition; step) body: the condition after an initial statement
 // that is empty or an assignment, as the decoder reads them.
 int32_t CompileFor(const StatementForm& form) {
@@ -249,6 +265,8 @@ int32_t CompileFor(const StatementForm& form) {
   code.bodyAt = body;
   code.stepAt = step;
   code.exitAt = exit;
+  code.body = BodyAt(body);
+  code.step = BodyAt(step);
   return AddStatementCode(code);
 }
 
@@ -278,35 +296,111 @@ int32_t CompileDo(const StatementForm& form) {
   code.stop = f->stop;
   code.bodyAt = body;
   code.bodyEnd = end;
+  code.body = BodyAt(body);
   return AddStatementCode(code);
 }
 
 // ---- Running ----
 
-bool RunAssign(const StatementCode& code, TextPosition& p, Scope scope, int slot) {
-  if (VariableTable[slot].NameLength != code.nameLength) return false;
+// The Value of an expression's code; `gaveUp` is set where the walker would
+// do anything else. The caller has checked the limits.
+[[gnu::always_inline]] inline Value Evaluate(const ExpressionCode& c, Scope scope, bool& gaveUp) {
+  Evaluation e{scope, c.names.Holds(scope), false};
+  const Value v = Run(c.root, e);
+  if (!e.resolved) {
+    // Nodes found their slots again: the stamp is theirs only if all did.
+    if (e.gaveUp) {
+      c.names = NamesStamp{};
+    } else {
+      c.names.Take(scope);
+    }
+  }
+  gaveUp |= e.gaveUp;
+  return v;
+}
+
+// Whether an evaluation `levels` deeper than the current one stays inside the
+// nesting and operand limits that `code` was compiled against.
+[[gnu::always_inline]] inline bool WithinLimits(int32_t nestingLimit, int32_t operandLimit, int levels) {
+  return !HasError() && NestingDepth + levels <= nestingLimit && OperandDepth <= operandLimit;
+}
+
+// The assignment's store into `slot`, its expressions evaluated `levels`
+// deeper than the current evaluation; false, with nothing changed, where the
+// walker would do anything else.
+bool Assign(const StatementCode& code, Scope scope, int slot, int levels) {
+  if (!WithinLimits(code.nestingLimit, code.operandLimit, levels) ||
+      VariableTable[slot].NameLength != code.nameLength) {
+    return false;
+  }
   const Value modulo = Modulo();
-  Value v;
+  bool gaveUp = false;
   if (code.index < 0) {
-    if (!RunExpression(code.value, scope, 1, v)) return false;
-    VariableTable[slot].value = v;
-  } else {
-    Value index;
-    uint32_t address, width;
-    if (!RunExpression(code.index, scope, 1, index) ||
-        !IndexedAddress(code.name, VariableTable[slot].value, index, address, width) ||
-        !RunExpression(code.value, scope, 1, v)) {
+    const Value v = Evaluate(expressions.items[code.value], scope, gaveUp);
+    if (gaveUp) {
       Modulo() = modulo;
       return false;
     }
-    if (width == 1) {
-      ScriptMemory::StoreByte(address, uint8_t(Bits(v)));
-    } else {
-      ScriptMemory::StoreWord(address, v);
-    }
+    VariableTable[slot].value = v;
+    return true;
   }
+  const Value index = Evaluate(expressions.items[code.index], scope, gaveUp);
+  uint32_t address, width;
+  if (gaveUp || !IndexedAddress(code.name, VariableTable[slot].value, index, address, width)) {
+    Modulo() = modulo;
+    return false;
+  }
+  const Value v = Evaluate(expressions.items[code.value], scope, gaveUp);
+  if (gaveUp) {
+    Modulo() = modulo;
+    return false;
+  }
+  if (width == 1) {
+    ScriptMemory::StoreByte(address, uint8_t(Bits(v)));
+  } else {
+    ScriptMemory::StoreWord(address, v);
+  }
+  return true;
+}
+
+bool RunAssign(const StatementCode& code, TextPosition& p, Scope scope, int slot) {
+  if (!Assign(code, scope, slot, 1)) return false;
   p = code.stop;
   return true;
+}
+
+// The slot of an assignment's target, found again only when the names changed.
+int TargetSlot(const StatementCode& code, Scope scope) {
+  if (!code.names.Holds(scope)) {
+    code.slot = FindVariable(code.name, scope);
+    code.names.Take(scope);
+  }
+  return code.slot;
+}
+
+// ExecBody(p) for a body that the loop's code runs itself, as ExecBody runs
+// it; false, with nothing done, where anything stands in the way.
+bool RunBodyCode(const BodyCode& body, TextPosition& p, Scope scope) {
+  if (StepBudget == 0) return false;
+  if (body.kind == BodyKind::Empty) {
+    if (HasError() || NestingDepth >= kMaxNesting) return false;
+  } else {
+    const StatementCode& code = statementCodes.items[body.code];
+    const int slot = TargetSlot(code, scope);
+    // Two levels: the body's own, and the evaluation's.
+    if (slot < 0 || !Assign(code, scope, slot, 2)) return false;
+    p = code.stop;
+  }
+  StatementCount++;
+  if (StepBudget > 0) StepBudget--;
+  p = body.kind == BodyKind::Empty ? body.first + 1 : p + 1;
+  return true;
+}
+
+// ExecBody(p), from the body's code where it can be.
+bool RunBody(const BodyCode& body, TextPosition& p, Scope scope) {
+  if (body.kind != BodyKind::Other && RunBodyCode(body, p, scope)) return false;
+  return ExecBody(p, scope);
 }
 
 bool RunIf(const StatementCode& code, TextPosition& p, Scope scope) {
@@ -338,12 +432,12 @@ void RunFor(const StatementCode& code, TextPosition& p, Scope scope) {
       return;
     }
     TextPosition body = code.bodyAt;
-    if (ExecBody(body, scope)) {
+    if (RunBody(code.body, body, scope)) {
       p = body;
       return;
     }
     TextPosition step = code.stepAt;
-    if (ExecBody(step, scope)) {
+    if (RunBody(code.step, step, scope)) {
       p = step;
       return;
     }
@@ -354,7 +448,7 @@ void RunDo(const StatementCode& code, TextPosition& p, Scope scope) {
   const uint64_t generation = ScriptMemory::Generation();
   for (;;) {
     p = code.bodyAt;
-    if (ExecBody(p, scope)) return;
+    if (RunBody(code.body, p, scope)) return;
     Value condition;
     if (ScriptMemory::Generation() != generation || p != code.bodyEnd ||
         !RunExpression(code.condition, scope, 1, condition)) {
@@ -381,15 +475,14 @@ int32_t CompileExpression(const EvalForm& form) {
 
 bool RunExpression(int32_t code, Scope scope, int levels, Value& out) {
   const ExpressionCode& c = expressions.items[code];
-  if (HasError() || NestingDepth + levels > c.nestingLimit || OperandDepth > c.operandLimit) return false;
+  if (!WithinLimits(c.nestingLimit, c.operandLimit, levels)) return false;
   const Value modulo = Modulo();
-  Evaluation e{scope, SameNames(c.names.epoch, c.names.base, c.names.top, c.names.count, scope), false};
-  const Value v = Run(c.root, e);
-  if (e.gaveUp) {
+  bool gaveUp = false;
+  const Value v = Evaluate(c, scope, gaveUp);
+  if (gaveUp) {
     Modulo() = modulo;
     return false;
   }
-  if (!e.resolved) c.names = {NamesEpoch, scope.ScopeBase, scope.Top, VariableCount};
   out = v;
   return true;
 }
@@ -408,6 +501,12 @@ int32_t CompileStatement(const StatementForm& form) {
       code.index = form.index >= 0 ? EvalFormOf(form.index).pure : -1;
       code.value = value.pure;
       code.stop = value.stop;
+      code.nestingLimit = expressions.items[code.value].nestingLimit;
+      code.operandLimit = expressions.items[code.value].operandLimit;
+      if (code.index >= 0) {
+        code.nestingLimit = std::min(code.nestingLimit, expressions.items[code.index].nestingLimit);
+        code.operandLimit = std::min(code.operandLimit, expressions.items[code.index].operandLimit);
+      }
       return AddStatementCode(code);
     }
     case StatementKind::If: {
@@ -427,6 +526,22 @@ int32_t CompileStatement(const StatementForm& form) {
 }
 
 const StatementCode& StatementCodeOf(int32_t code) { return statementCodes.items[code]; }
+
+bool RunAssignmentBody(TextPosition& p, Scope scope) {
+  TextPosition first = p;
+  SkipBlanks(first);
+  const StatementForm* form = StatementFormAt(first);
+  if (form == nullptr || form->code < 0) return false;
+  const StatementCode& code = statementCodes.items[form->code];
+  if (code.kind != CodeKind::Assign || StepBudget == 0) return false;
+  const int slot = TargetSlot(code, scope);
+  // Two levels: the body's own, and the evaluation's.
+  if (slot < 0 || !Assign(code, scope, slot, 2)) return false;
+  StatementCount++;
+  if (StepBudget > 0) StepBudget--;
+  p = code.stop + 1;
+  return true;
+}
 
 bool RunStatementCode(const StatementCode& code, TextPosition& p, Scope scope, int slot) {
   switch (code.kind) {

@@ -16,16 +16,10 @@
 #include <cstdint>
 
 #include "core/decode.h"
+#include "core/names.h"
 #include "core/state.h"
 
 namespace vorla {
-
-// The names that a piece of code last found its variables' slots with: in
-// the same names epoch, scope and VariableCount, those slots are the answers.
-struct NamesStamp {
-  uint64_t epoch = 0;
-  int32_t base = 0, top = 0, count = 0;
-};
 
 // A whole expression without calls, compiled from its EvalForm.
 struct ExpressionCode {
@@ -44,6 +38,15 @@ int32_t CompileExpression(const EvalForm& form);
 // the walker would do anything else than yield a Value.
 bool RunExpression(int32_t code, Scope scope, int levels, Value& out);
 
+// A body that a loop's code runs itself: the empty statement, or one
+// assignment with code; any other body runs through ExecBody.
+enum class BodyKind : uint8_t { Other, Empty, Assign };
+struct BodyCode {
+  BodyKind kind;
+  int32_t code;          // Assign: its StatementCode
+  TextPosition first;    // where the blanks before the statement end
+};
+
 // The statements decoded code runs at once.
 enum class CodeKind : uint8_t { Assign, If, For, Do };
 struct StatementCode {
@@ -52,6 +55,8 @@ struct StatementCode {
   TextPosition name;       // Assign: the target's name
   int32_t index;           // Assign: the ExpressionCode of name[index], or -1
   int32_t value;           // Assign: the ExpressionCode of the right-hand side
+  int32_t nestingLimit;    // Assign: the tighter limits of its expressions
+  int32_t operandLimit;
   int32_t condition;       // If, For, Do: the ExpressionCode of the condition
   TextPosition stop;       // where the right-hand side or the condition stops
   TextPosition conditionAt;  // For: where the condition begins (after the initial statement)
@@ -59,6 +64,9 @@ struct StatementCode {
   TextPosition stepAt;     // For: just past the condition's ';'
   TextPosition exitAt;     // For: just past the body, where the loop ends
   TextPosition bodyEnd;    // Do: where the body ends, before the blanks and "while ("
+  BodyCode body, step;     // For: the body and the step; Do: the body
+  mutable NamesStamp names;  // Assign: the names its target's slot was found with
+  mutable int32_t slot;
 };
 
 // The code of the statement whose form begins at `form`, or -1.
@@ -70,6 +78,12 @@ const StatementCode& StatementCodeOf(int32_t code);
 // for an assignment, whose target is `slot`. Answers false when it left the
 // statement to the walker before doing anything.
 bool RunStatementCode(const StatementCode& code, TextPosition& p, Scope scope, int slot);
+
+// ExecBody at p for a body that is one assignment with code, made at once;
+// false, with nothing done, where anything stands in its way (a pending
+// fault, the nesting or statement limits, a target that is no variable, or
+// anything the assignment's code leaves to the walker).
+bool RunAssignmentBody(TextPosition& p, Scope scope);
 
 // Forgets all code: the text generation changed.
 void ForgetCode();

@@ -123,11 +123,12 @@ int32_t DecodeNames(TextPosition at) {
 // ',' or ')' the call expects, as the call steps over them; `end` is left
 // just past the call's ')'.
 bool DecodeArguments(const RoutineEntry& row, TextPosition cursor, int depth, int32_t* args, int& n,
-                     TextPosition& end) {
+                     TextPosition& end, int32_t& list) {
+  list = -1;
   if (row.NativeFlag & 0x80) {
     n = row.ArgCount;
   } else {
-    int32_t list = DecodeNames(row.Name + TextPosition(row.NameLength) + 1);
+    list = DecodeNames(row.Name + TextPosition(row.NameLength) + 1);
     if (list < 0 || nameLists.items[list].endsAt != ')' || nameLists.items[list].count > kMaxArguments) return false;
     n = nameLists.items[list].count;
   }
@@ -149,10 +150,11 @@ int32_t DecodeCall(TextPosition at, Kind kind, int depth, TextPosition& end) {
   if (row < 0) return -1;
   const RoutineEntry& e = RoutineTable[row];
   if (e.kind != kind || PeekText(at + TextPosition(e.NameLength)) == kNul) return -1;
-  CallForm call{int16_t(row), 0, at + TextPosition(e.NameLength) + 1, 0};
+  CallForm call{int16_t(row), 0, at + TextPosition(e.NameLength) + 1, 0, 0, -1};
   int32_t args[kMaxArguments];
   int n = 0;
-  if (!DecodeArguments(e, call.argumentCursor, depth, args, n, end)) return -1;
+  if (!DecodeArguments(e, call.argumentCursor, depth, args, n, end, call.parameters)) return -1;
+  call.end = end;
   if (calls.Full() || arguments.count + n > int32_t(kSourceSize)) return -1;
   call.arguments = uint8_t(n);
   call.firstArgument = arguments.count;
@@ -365,7 +367,7 @@ void SkipLongBlanks(TextPosition& p) {
   if (r != nullptr) r->blanksEnd = EndOffset(p);
 }
 
-bool SkipStatement(TextPosition& p) { return RememberedWalk<WalkStatement>(p, &PositionRecord::statementEnd); }
+bool WalkStatementAt(TextPosition& p) { return RememberedWalk<WalkStatement>(p, &PositionRecord::statementEnd); }
 
 bool SkipToCloseParen(TextPosition& p) {
   return RememberedWalk<WalkToCloseParen>(p, &PositionRecord::closeParenEnd);

@@ -31,19 +31,12 @@ void SkipLongBlanks(TextPosition& p);
 
 // Moves over blanks and '#' comments. Most calls stand on a character that is
 // neither, or on one space before one, and are done at once.
-inline void SkipBlanks(TextPosition& p) {
-  uint8_t c = PeekText(p);
-  if (EndsBlanks(c)) return;
-  if (c == ' ' && EndsBlanks(PeekText(p + 1))) {
-    p++;
-    return;
-  }
-  SkipLongBlanks(p);
-}
+inline void SkipBlanks(TextPosition& p);
 
 // WalkStatement and WalkToCloseParen, remembered by where they begin.
-bool SkipStatement(TextPosition& p);
+inline bool SkipStatement(TextPosition& p);
 bool SkipToCloseParen(TextPosition& p);
+bool WalkStatementAt(TextPosition& p);
 
 // FindRoutine at p, remembered.
 int RoutineAt(TextPosition p);
@@ -95,6 +88,8 @@ struct CallForm {
   uint8_t arguments;
   TextPosition argumentCursor;  // just past the character after the routine's name
   int32_t firstArgument;        // into the argument list
+  TextPosition end;             // just past the call's ')'
+  int32_t parameters;           // a script routine's parameter list (NameListForm), or -1
 };
 
 // One statement, as ExecStatement reads it from `key`.
@@ -153,6 +148,38 @@ struct Pool {
 extern Pool<EvalForm, kSourceSize> evalForms;
 
 inline const EvalForm& EvalFormOf(int32_t index) { return evalForms.items[index]; }
+
+// The record of p when it is current, or nullptr.
+inline const PositionRecord* CurrentRecord(TextPosition p) {
+  uint32_t offset = p - kSourceBase;
+  if (offset >= kSourceSize) return nullptr;
+  const PositionRecord& r = DecodedRecords[offset];
+  return r.generation == ScriptMemory::Generation() && DecodeText ? &r : nullptr;
+}
+
+inline void SkipBlanks(TextPosition& p) {
+  uint8_t c = PeekText(p);
+  if (EndsBlanks(c)) return;
+  if (c == ' ' && EndsBlanks(PeekText(p + 1))) {
+    p++;
+    return;
+  }
+  const PositionRecord* r = CurrentRecord(p);
+  if (r != nullptr && r->blanksEnd != 0) {
+    p = kSourceBase + r->blanksEnd - 1;
+    return;
+  }
+  SkipLongBlanks(p);
+}
+
+inline bool SkipStatement(TextPosition& p) {
+  const PositionRecord* r = CurrentRecord(p);
+  if (r != nullptr && r->statementEnd != 0) {
+    p = kSourceBase + r->statementEnd - 1;
+    return true;
+  }
+  return WalkStatementAt(p);
+}
 
 // EvalFormAt when the form is not at hand: decodes it when it is time.
 const EvalForm* FindEvalForm(TextPosition p, int minLevel);

@@ -271,6 +271,7 @@ static bool ExecBlock(TextPosition& p, Scope scope) {
 }
 
 bool ExecBody(TextPosition& p, Scope scope) {
+  if (RunAssignmentBody(p, scope)) return false;
   NestingLevel level(p);
   if (!level.Entered()) return true;
   SkipBlanks(p);

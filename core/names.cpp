@@ -8,7 +8,13 @@
 
 namespace vorla {
 
+uint64_t NamesEpoch = 1;
+uint64_t NamesKey = 0;
+
 namespace {
+
+// VariableCount fits in the low byte: kMaxVariables is 128.
+void RenewNamesKey() { NamesKey = NamesEpoch << 8 | uint64_t(VariableCount); }
 
 // Whether the first `length` characters at `name` stand at p.
 bool NamePresent(TextPosition p, TextPosition name, int32_t length) {
@@ -46,6 +52,7 @@ void IndexLiveSlots() {
     IndexSlot(s);
   }
   NameIndexGeneration = ScriptMemory::Generation();
+  RenewNamesKey();
 }
 
 // Visible from `scope`: the frame from ScopeBase up to Top (or VariableCount),
@@ -69,6 +76,7 @@ void PushSlot(TextPosition name, int32_t length) {
   v.NameLength = length;
   v.Broken = false;
   IndexSlot(VariableCount++);
+  RenewNamesKey();
 }
 
 void ReleaseSlots(int32_t count) {
@@ -82,14 +90,15 @@ void ReleaseSlots(int32_t count) {
     NameIndex[v.Bucket] = v.Older;
     BrokenNames -= v.Broken;
   }
+  RenewNamesKey();
 }
 
 NameAnswer NameAnswers[kSourceSize];
-uint64_t NamesEpoch = 1;
 
 void SetGlobalCount(int32_t count) {
   GlobalCount = count;
   NamesEpoch++;
+  RenewNamesKey();
 }
 
 // Slots are only ever named at the top and released from the top, so each
@@ -119,9 +128,17 @@ int LookUpVariable(TextPosition p, Scope scope) {
     }
   }
   if (a != nullptr) {
-    const bool relative = slot >= visible.base;
-    *a = {generation, NamesEpoch, scope.ScopeBase, scope.Top, VariableCount, slot, length, bucket, call, relative,
-          relative ? slot - scope.ScopeBase : slot, slot >= 0 ? VariableTable[slot].Name : 0};
+    // A slot of the running frame counts from ScopeBase; one seen from an
+    // argument, from the top of the slots it sees; a global from zero.
+    const uint8_t anchor = slot < 0 ? kFromZero
+                           : scope.Top != kLiveTop && slot >= visible.base ? kFromTop
+                           : slot >= visible.base ? kFromBase
+                                                  : kFromZero;
+    const int32_t counted = anchor == kFromBase ? slot - scope.ScopeBase : anchor == kFromTop ? visible.top - slot : slot;
+    NamesStamp stamp{};
+    stamp.Take(scope);
+    *a = {generation, stamp, slot, length, bucket, call, anchor, counted,
+          slot >= 0 ? VariableTable[slot].Name : 0};
   }
   return slot;
 }

@@ -20,7 +20,8 @@ void ReleaseSlots(int32_t count);
 // Every live slot is kept in NameIndex by its name's first byte and length,
 // so a lookup at any recursion depth meets only the slots whose names could
 // be the one at p, newest first. Each name in SourceBuffer remembers its last
-// answer, relative to ScopeBase when it was a slot of the running frame, and
+// answer, relative to ScopeBase when it was a slot of the running frame or to
+// the scope's top for an argument (which sees every slot below a new frame),
 // that answer is taken again when it is still exactly right: the slot is the
 // newest of its bucket, visible, and named from the same place. All of this
 // holds while every live slot's name is a run of name characters, as it is
@@ -28,35 +29,45 @@ void ReleaseSlots(int32_t count);
 // text is answered by SearchVariable until the slot is released.
 inline int FindVariable(TextPosition p, Scope scope);
 
+// Advances whenever a slot gets another name than it had, the slots are
+// indexed anew, or GlobalCount changes.
+extern uint64_t NamesEpoch;
+// NamesEpoch and VariableCount as one key: every live slot has the name it
+// had when the key was the same.
+extern uint64_t NamesKey;
+
+inline uint64_t ScopeKey(Scope scope) { return uint64_t(uint32_t(scope.Top)) << 32 | uint32_t(scope.ScopeBase); }
+
+// The names that something was last found with: under the same names key and
+// in the same scope, a name means the same slot.
+struct NamesStamp {
+  uint64_t names;  // zero (never a names key) in a stamp that holds nothing yet
+  uint64_t scope;
+  bool Holds(Scope s) const { return names == NamesKey && scope == ScopeKey(s); }
+  void Take(Scope s) {
+    names = NamesKey;
+    scope = ScopeKey(s);
+  }
+};
+
 // The answer remembered for the name at one position of SourceBuffer. It is
 // kept only while every live name is whole, and that stays so for the rest of
 // the text generation it was found in.
 struct NameAnswer {
   uint64_t generation;   // the text generation it was found in
-  uint64_t epoch;        // NamesEpoch when `answer` was last found right
-  int32_t base, top;     // the scope it was last found right in
-  int32_t count;         // VariableCount then
+  NamesStamp stamp;      // the names and scope `answer` was last found right in
   int32_t answer;        // the slot it was then, or -1
   int32_t length;        // the name characters at the position
   uint16_t bucket;
   bool call;             // a '(' follows the name: it means no variable
-  bool relative;         // slot counts from ScopeBase
+  uint8_t anchor;        // what `slot` counts from: kFromZero, kFromBase or kFromTop
   int32_t slot;          // the answer, or -1
   TextPosition named;    // where the answer's name was declared
 };
 extern NameAnswer NameAnswers[kSourceSize];
-
-// Advances whenever a slot gets another name than it had, the slots are
-// indexed anew, or GlobalCount changes: an answer found in the same epoch,
-// scope and VariableCount is still the answer, since every live slot has the
-// name it had then.
-extern uint64_t NamesEpoch;
-
-// Whether an answer found in `epoch`, scope {base, top} and VariableCount
-// `count` is still the answer in `scope`.
-inline bool SameNames(uint64_t epoch, int32_t base, int32_t top, int32_t count, Scope scope) {
-  return epoch == NamesEpoch && base == scope.ScopeBase && top == scope.Top && count == VariableCount;
-}
+inline constexpr uint8_t kFromZero = 0;  // a global: the slot itself
+inline constexpr uint8_t kFromBase = 1;  // ScopeBase plus slot
+inline constexpr uint8_t kFromTop = 2;   // the scope's top less slot
 
 // GlobalCount = count.
 void SetGlobalCount(int32_t count);
@@ -79,7 +90,7 @@ inline int FindVariable(TextPosition p, Scope scope) {
   if (offset < kSourceSize) {
     NameAnswer& a = NameAnswers[offset];
     if (a.generation == ScriptMemory::Generation()) {
-      if (SameNames(a.epoch, a.base, a.top, a.count, scope)) return a.answer;
+      if (a.stamp.Holds(scope)) return a.answer;
       if (a.call) return -1;
       // The newest slot of the bucket below the scope's top: slots above it,
       // a frame under construction, cannot be seen.
@@ -90,16 +101,13 @@ inline int FindVariable(TextPosition p, Scope scope) {
       if (a.slot < 0) {
         if (newest >= 0) return LookUpVariable(p, scope);
       } else {
-        slot = a.relative ? scope.ScopeBase + a.slot : a.slot;
+        slot = a.anchor == kFromBase ? scope.ScopeBase + a.slot : a.anchor == kFromTop ? top - a.slot : a.slot;
         if (slot < 0 || newest != slot || !VisibleSlot(slot, scope) || VariableTable[slot].Name != a.named ||
             VariableTable[slot].NameLength != a.length) {
           return LookUpVariable(p, scope);
         }
       }
-      a.epoch = NamesEpoch;
-      a.base = scope.ScopeBase;
-      a.top = scope.Top;
-      a.count = VariableCount;
+      a.stamp.Take(scope);
       a.answer = slot;
       return slot;
     }
