@@ -128,12 +128,11 @@ int LookUpVariable(TextPosition p, Scope scope) {
     }
   }
   if (a != nullptr) {
-    // A slot of the running frame counts from ScopeBase; one seen from an
-    // argument, from the top of the slots it sees; a global from zero.
-    const uint8_t anchor = slot < 0 ? kFromZero
-                           : scope.Top != kLiveTop && slot >= visible.base ? kFromTop
-                           : slot >= visible.base ? kFromBase
-                                                  : kFromZero;
+    // A global counts from zero; a slot of the running frame from ScopeBase;
+    // any other slot an argument sees, from the top of the slots it sees.
+    const uint8_t anchor = slot < 0 || slot < GlobalCount || slot < visible.base ? kFromZero
+                           : scope.Top != kLiveTop ? kFromTop
+                                                   : kFromBase;
     const int32_t counted = anchor == kFromBase ? slot - scope.ScopeBase : anchor == kFromTop ? visible.top - slot : slot;
     NamesStamp stamp{};
     stamp.Take(scope);

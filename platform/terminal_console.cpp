@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/chars.h"
+
 namespace vorla {
 
 namespace {
@@ -32,8 +34,6 @@ constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL};
 constexpr size_t kSignalStackSize = 64 * 1024;
 alignas(16) uint8_t gSignalStack[kSignalStackSize];
 constexpr size_t kMaxSequence = 32;  // longer "escape sequences" are cut and dropped
-constexpr uint8_t kDelete = 127;
-constexpr uint8_t kBackspace = 8;
 
 // Safe in a signal handler: only tcsetattr and a flag. Nothing waits for
 // output the terminal has not taken (a stalled terminal, flow control): the
@@ -350,16 +350,16 @@ int TerminalConsole::TakeKey(bool wait) {
     }
     uint8_t byte = in_[inStart_++];
     if (!inputIsTerminal_) {
-      if (byte == '\n') {
+      if (byte == kLF) {
         bool endsCRLF = afterCR_;
         afterCR_ = false;
         if (endsCRLF) continue;
-        return 13;
+        return kCR;
       }
-      afterCR_ = byte == '\r';
+      afterCR_ = byte == kCR;
       return byte;
     }
-    if (byte == 27 && SkipEscapeSequence()) continue;
+    if (byte == kEsc && SkipEscapeSequence()) continue;
     // The terminal's own erase key (DEL on most terminals) is the backspace
     // that the line editor knows.
     if (byte == kDelete || (gSaved.c_cc[VERASE] != _POSIX_VDISABLE && byte == gSaved.c_cc[VERASE])) {
