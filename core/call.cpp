@@ -176,7 +176,7 @@ bool CallScriptRoutine(TextPosition name, TextPosition& p, Scope scope, const Ro
 // the frame, the body and the release. False, with nothing done, where the
 // walker would do anything else before the body.
 bool CallWithCode(const CallForm& form, TextPosition& p, Scope scope, const RoutineEntry& row, Value& result) {
-  const NameListForm& list = nameLists.items[form.parameters];
+  const NameListForm& list = NameLists.items[form.parameters];
   const bool function = row.kind == Kind::Function;
   const int32_t base = VariableCount;
   if (base + (function ? 1 : 0) + list.count > kMaxVariables) return false;

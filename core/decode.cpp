@@ -15,9 +15,9 @@
 namespace vorla {
 
 PositionRecord DecodedRecords[kSourceSize];
-Pool<EvalForm, kSourceSize> evalForms;
-Pool<StatementForm, kSourceSize / 2> statements;
-Pool<NameListForm, kSourceSize / 2> nameLists;
+Pool<EvalForm, kSourceSize> EvalForms;
+Pool<StatementForm, kSourceSize / 2> StatementForms;
+Pool<NameListForm, kSourceSize / 2> NameLists;
 
 namespace {
 
@@ -51,8 +51,8 @@ PositionRecord* RecordAt(TextPosition p) {
     const uint64_t stood = StatementCount - generationBegan;
     eager = stood == 0 || stood >= kSettledStatements;
     generationBegan = StatementCount;
-    evalForms.count = steps.count = calls.count = statements.count = arguments.count = 0;
-    nameLists.count = names.count = 0;
+    EvalForms.count = steps.count = calls.count = StatementForms.count = arguments.count = 0;
+    NameLists.count = names.count = 0;
     ForgetCode();
     poolGeneration = generation;
   }
@@ -93,10 +93,10 @@ int32_t DecodeNames(TextPosition at) {
       if (list.count != 0 || PeekText(q) != ')') break;
       list.endsAt = ')';
       list.end = q;
-      r->names = nameLists.Add(list);
+      r->names = NameLists.Add(list);
       return r->names;
     }
-    if (names.Full() || nameLists.Full()) return -1;
+    if (names.Full() || NameLists.Full()) return -1;
     int32_t length = NameLengthAt(q);
     names.Add({q, length});
     list.count++;
@@ -110,7 +110,7 @@ int32_t DecodeNames(TextPosition at) {
     if (c != ';' && c != ')') break;
     list.endsAt = c;
     list.end = c == ';' ? q + 1 : q;
-    r->names = nameLists.Add(list);
+    r->names = NameLists.Add(list);
     return r->names;
   }
   r->names = kDeclined;
@@ -129,15 +129,15 @@ bool DecodeArguments(const RoutineEntry& row, TextPosition cursor, int depth, in
     n = row.ArgCount;
   } else {
     list = DecodeNames(row.Name + TextPosition(row.NameLength) + 1);
-    if (list < 0 || nameLists.items[list].endsAt != ')' || nameLists.items[list].count > kMaxArguments) return false;
-    n = nameLists.items[list].count;
+    if (list < 0 || NameLists.items[list].endsAt != ')' || NameLists.items[list].count > kMaxArguments) return false;
+    n = NameLists.items[list].count;
   }
   end = cursor;
   if (n == 0) return SkipToCloseParen(end);
   for (int k = 0; k < n; k++) {
     args[k] = DecodeEval(end, 0, depth + 1);
     if (args[k] < 0) return false;
-    const EvalForm& argument = evalForms.items[args[k]];
+    const EvalForm& argument = EvalForms.items[args[k]];
     if (argument.empty || PeekText(argument.stop) != (k + 1 < n ? ',' : ')')) return false;
     end = argument.stop + 1;
   }
@@ -193,7 +193,7 @@ bool DecodeOperand(TextPosition at, int depth, OperandForm& o) {
     const bool parenthesised = c == '(';
     o.inner = DecodeEval(at + 1, parenthesised ? 0 : 5, depth + 1);
     if (o.inner < 0) return false;
-    const EvalForm& inner = evalForms.items[o.inner];
+    const EvalForm& inner = EvalForms.items[o.inner];
     if (inner.empty || (parenthesised && PeekText(inner.stop) != ')')) return false;
     o.kind = parenthesised ? OperandKind::Parenthesised : OperandKind::Prefixed;
     o.prefix = c;
@@ -214,7 +214,7 @@ bool DecodeOperand(TextPosition at, int depth, OperandForm& o) {
   if (PeekText(after) != '[') return true;
   o.inner = DecodeEval(after + 1, 0, depth + 1);
   if (o.inner < 0) return false;
-  const EvalForm& index = evalForms.items[o.inner];
+  const EvalForm& index = EvalForms.items[o.inner];
   if (index.empty || PeekText(index.stop) != ']') return false;
   o.end = index.stop + 1;
   return true;
@@ -223,7 +223,7 @@ bool DecodeOperand(TextPosition at, int depth, OperandForm& o) {
 bool OperandCallFree(const OperandForm& o) {
   if (o.kind == OperandKind::Constant) return true;
   if (o.call >= 0) return false;
-  return o.inner < 0 || evalForms.items[o.inner].callFree;
+  return o.inner < 0 || EvalForms.items[o.inner].callFree;
 }
 
 // EvalExpression(key, minLevel) as the evaluator reads it when no fault is
@@ -234,7 +234,7 @@ int32_t DecodeEval(TextPosition key, int minLevel, int depth) {
   if (depth > kMaxDecodeDepth) return -1;
   PositionRecord* r = RecordAt(key);
   if (r == nullptr || r->eval == kDeclined) return -1;
-  if (r->eval >= 0) return evalForms.items[r->eval].minLevel == minLevel ? r->eval : -1;
+  if (r->eval >= 0) return EvalForms.items[r->eval].minLevel == minLevel ? r->eval : -1;
   EvalForm f{};
   f.key = key;
   f.minLevel = uint8_t(minLevel);
@@ -256,31 +256,31 @@ int32_t DecodeEval(TextPosition key, int minLevel, int depth) {
       Operator op = Classify(q);
       if (PeekText(q) == ';' || PeekText(q) == ')' || op.op == Op::None || minLevel >= op.level) break;
       int32_t right = DecodeEval(q + op.length, op.level, depth + 1);
-      if (right < 0 || evalForms.items[right].empty || steps.Full()) {
+      if (right < 0 || EvalForms.items[right].empty || steps.Full()) {
         decoded = false;
         break;
       }
       int32_t step = steps.Add({q, op, right, -1});
       (last < 0 ? f.firstStep : steps.items[last].next) = step;
       last = step;
-      f.callFree = f.callFree && evalForms.items[right].callFree;
-      q = evalForms.items[right].stop;
+      f.callFree = f.callFree && EvalForms.items[right].callFree;
+      q = EvalForms.items[right].stop;
     }
     f.stop = q;
     f.faultAtStop = minLevel == 0 && PeekText(q) != ';' && PeekText(q) != ')';
   }
-  if (!decoded || evalForms.Full()) {
-    if (depth <= kMaxDecodeDepth && !evalForms.Full()) r->eval = kDeclined;
+  if (!decoded || EvalForms.Full()) {
+    if (depth <= kMaxDecodeDepth && !EvalForms.Full()) r->eval = kDeclined;
     return -1;
   }
-  r->eval = evalForms.Add(f);
+  r->eval = EvalForms.Add(f);
   return r->eval;
 }
 
 // Compiles every largest part of the form that has no call: where a form has
 // calls, its parts are looked at in turn.
 void AssignPrograms(int32_t index) {
-  EvalForm& f = evalForms.items[index];
+  EvalForm& f = EvalForms.items[index];
   if (f.pureAssigned || f.empty) return;
   f.pureAssigned = true;
   if (f.callFree) {
@@ -303,12 +303,12 @@ int32_t DecodeWhole(TextPosition key) {
   return index;
 }
 
-// ExecStatement from `key`: the keyword statements, a name read both as an
+// ExecStatement from `key`: the keyword StatementForms, a name read both as an
 // assignment and as a procedure call (which one it is depends on the scope),
 // or the empty statement.
 int32_t DecodeStatement(TextPosition key) {
   PositionRecord* r = RecordAt(key);
-  if (r == nullptr || statements.Full()) return -1;
+  if (r == nullptr || StatementForms.Full()) return -1;
   if (r->statement >= 0) return r->statement;
   StatementForm f{key, StatementKind::Empty, 0, -1, -1, -1, -1};
   SkipBlanks(f.first);
@@ -328,8 +328,8 @@ int32_t DecodeStatement(TextPosition key) {
     bool target = true;
     if (PeekText(equals) == '[') {
       f.index = DecodeWhole(equals + 1);
-      target = f.index >= 0 && !evalForms.items[f.index].empty && PeekText(evalForms.items[f.index].stop) == ']';
-      if (target) equals = evalForms.items[f.index].stop + 1;
+      target = f.index >= 0 && !EvalForms.items[f.index].empty && PeekText(EvalForms.items[f.index].stop) == ']';
+      if (target) equals = EvalForms.items[f.index].stop + 1;
     }
     SkipBlanks(equals);
     if (target && PeekText(equals) == '=') f.value = DecodeWhole(equals + 1);
@@ -341,7 +341,7 @@ int32_t DecodeStatement(TextPosition key) {
     }
   }
   f.code = CompileStatement(f);
-  r->statement = statements.Add(f);
+  r->statement = StatementForms.Add(f);
   return r->statement;
 }
 
@@ -384,7 +384,7 @@ const EvalForm* FindEvalForm(TextPosition p, int minLevel) {
   PositionRecord* r = RecordAt(p);
   if (r == nullptr) return nullptr;
   if (r->eval >= 0) {
-    const EvalForm& f = evalForms.items[r->eval];
+    const EvalForm& f = EvalForms.items[r->eval];
     return f.minLevel == minLevel ? &f : nullptr;
   }
   if (!DecodeNow(r->eval)) return nullptr;
@@ -395,7 +395,7 @@ const EvalForm* FindEvalForm(TextPosition p, int minLevel) {
     return nullptr;
   }
   AssignPrograms(index);
-  return &evalForms.items[index];
+  return &EvalForms.items[index];
 }
 
 const StatementForm* FindStatementForm(TextPosition p) {
@@ -408,7 +408,7 @@ const StatementForm* FindStatementForm(TextPosition p) {
       return nullptr;
     }
   }
-  return &statements.items[r->statement];
+  return &StatementForms.items[r->statement];
 }
 
 const NameListForm* FindNameList(TextPosition p) {
@@ -419,21 +419,20 @@ const NameListForm* FindNameList(TextPosition p) {
     r->names = kUnseen;
     if (DecodeNames(p) < 0) return nullptr;
   }
-  return &nameLists.items[r->names];
+  return &NameLists.items[r->names];
 }
 
 const StepForm& StepOf(int32_t index) { return steps.items[index]; }
 const CallForm& CallFormOf(int32_t index) { return calls.items[index]; }
-const StatementForm& StatementOf(int32_t index) { return statements.items[index]; }
 const EvalForm& ArgumentOf(const CallForm& call, int k) {
-  return evalForms.items[arguments.items[call.firstArgument + k]];
+  return EvalForms.items[arguments.items[call.firstArgument + k]];
 }
 const NameForm& NameOf(const NameListForm& list, int k) { return names.items[list.firstName + k]; }
 int32_t DecodeExpression(TextPosition key) { return RecordAt(key) != nullptr ? DecodeWhole(key) : -1; }
 
 const StatementForm* StatementFormNow(TextPosition key) {
   int32_t index = DecodeStatement(key);
-  return index >= 0 ? &statements.items[index] : nullptr;
+  return index >= 0 ? &StatementForms.items[index] : nullptr;
 }
 
 }  // namespace vorla

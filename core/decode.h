@@ -24,23 +24,6 @@
 
 namespace vorla {
 
-// ---- Remembered walks ----
-
-// SkipBlanks over a run that is longer than one blank.
-void SkipLongBlanks(TextPosition& p);
-
-// Moves over blanks and '#' comments. Most calls stand on a character that is
-// neither, or on one space before one, and are done at once.
-inline void SkipBlanks(TextPosition& p);
-
-// WalkStatement and WalkToCloseParen, remembered by where they begin.
-inline bool SkipStatement(TextPosition& p);
-bool SkipToCloseParen(TextPosition& p);
-bool WalkStatementAt(TextPosition& p);
-
-// FindRoutine at p, remembered.
-int RoutineAt(TextPosition p);
-
 // ---- Forms ----
 
 enum class OperandKind : uint8_t { Constant, Name, Parenthesised, Prefixed };
@@ -117,7 +100,8 @@ struct NameForm {
   int32_t length;
 };
 
-// What is remembered at one position of SourceBuffer.
+// ---- What is remembered at one position of SourceBuffer ----
+
 inline constexpr int32_t kUnseen = -1;    // a form slot: not asked for in this generation
 inline constexpr int32_t kSeen = -2;      // asked for once: the walker read it
 inline constexpr int32_t kDeclined = -3;  // not well formed: the walker reads it
@@ -145,9 +129,9 @@ struct Pool {
     return count++;
   }
 };
-extern Pool<EvalForm, kSourceSize> evalForms;
-
-inline const EvalForm& EvalFormOf(int32_t index) { return evalForms.items[index]; }
+extern Pool<EvalForm, kSourceSize> EvalForms;
+extern Pool<StatementForm, kSourceSize / 2> StatementForms;
+extern Pool<NameListForm, kSourceSize / 2> NameLists;
 
 // The record of p when it is current, or nullptr.
 inline const PositionRecord* CurrentRecord(TextPosition p) {
@@ -157,6 +141,38 @@ inline const PositionRecord* CurrentRecord(TextPosition p) {
   return r.generation == ScriptMemory::Generation() && DecodeText ? &r : nullptr;
 }
 
+// The lookups below answer from the record when it holds the answer, and
+// otherwise ask these, which read the text and decode when it is time.
+const EvalForm* FindEvalForm(TextPosition p, int minLevel);
+const StatementForm* FindStatementForm(TextPosition p);
+const NameListForm* FindNameList(TextPosition p);
+void SkipLongBlanks(TextPosition& p);
+bool WalkStatementAt(TextPosition& p);
+
+// The form of EvalExpression(p, minLevel), or nullptr when the walker reads it.
+inline const EvalForm* EvalFormAt(TextPosition p, int minLevel) {
+  const PositionRecord* r = CurrentRecord(p);
+  if (r == nullptr || r->eval < 0) return FindEvalForm(p, minLevel);
+  const EvalForm& f = EvalForms.items[r->eval];
+  return f.minLevel == minLevel ? &f : nullptr;
+}
+
+// The form of ExecStatement(p), or nullptr when the walker reads it.
+inline const StatementForm* StatementFormAt(TextPosition p) {
+  const PositionRecord* r = CurrentRecord(p);
+  return r != nullptr && r->statement >= 0 ? &StatementForms.items[r->statement] : FindStatementForm(p);
+}
+
+// The list that DeclareVariables reads from p, or nullptr.
+inline const NameListForm* NameListAt(TextPosition p) {
+  const PositionRecord* r = CurrentRecord(p);
+  return r != nullptr && r->names >= 0 ? &NameLists.items[r->names] : FindNameList(p);
+}
+
+// ---- Remembered walks ----
+
+// Moves over blanks and '#' comments. Most calls stand on a character that is
+// neither, or on one space before one, and are done at once.
 inline void SkipBlanks(TextPosition& p) {
   uint8_t c = PeekText(p);
   if (EndsBlanks(c)) return;
@@ -172,6 +188,7 @@ inline void SkipBlanks(TextPosition& p) {
   SkipLongBlanks(p);
 }
 
+// WalkStatement and WalkToCloseParen, remembered by where they begin.
 inline bool SkipStatement(TextPosition& p) {
   const PositionRecord* r = CurrentRecord(p);
   if (r != nullptr && r->statementEnd != 0) {
@@ -180,55 +197,15 @@ inline bool SkipStatement(TextPosition& p) {
   }
   return WalkStatementAt(p);
 }
+bool SkipToCloseParen(TextPosition& p);
 
-// EvalFormAt when the form is not at hand: decodes it when it is time.
-const EvalForm* FindEvalForm(TextPosition p, int minLevel);
-
-// The form of EvalExpression(p, minLevel), or nullptr when the walker reads it.
-inline const EvalForm* EvalFormAt(TextPosition p, int minLevel) {
-  uint32_t offset = p - kSourceBase;
-  if (offset < kSourceSize) {
-    const PositionRecord& r = DecodedRecords[offset];
-    if (r.eval >= 0 && r.generation == ScriptMemory::Generation() && DecodeText) {
-      const EvalForm& f = evalForms.items[r.eval];
-      return f.minLevel == minLevel ? &f : nullptr;
-    }
-  }
-  return FindEvalForm(p, minLevel);
-}
-// StatementFormAt when the form is not at hand: decodes it when it is time.
-const StatementForm* FindStatementForm(TextPosition p);
-extern Pool<StatementForm, kSourceSize / 2> statements;
-
-// The form of ExecStatement(p), or nullptr when the walker reads it.
-inline const StatementForm* StatementFormAt(TextPosition p) {
-  uint32_t offset = p - kSourceBase;
-  if (offset < kSourceSize) {
-    const PositionRecord& r = DecodedRecords[offset];
-    if (r.statement >= 0 && r.generation == ScriptMemory::Generation() && DecodeText) {
-      return &statements.items[r.statement];
-    }
-  }
-  return FindStatementForm(p);
-}
-// NameListAt when the list is not at hand: decodes it when it is time.
-const NameListForm* FindNameList(TextPosition p);
-extern Pool<NameListForm, kSourceSize / 2> nameLists;
-
-// The list that DeclareVariables reads from p, or nullptr.
-inline const NameListForm* NameListAt(TextPosition p) {
-  uint32_t offset = p - kSourceBase;
-  if (offset < kSourceSize) {
-    const PositionRecord& r = DecodedRecords[offset];
-    if (r.names >= 0 && r.generation == ScriptMemory::Generation() && DecodeText) return &nameLists.items[r.names];
-  }
-  return FindNameList(p);
-}
+// FindRoutine at p, remembered.
+int RoutineAt(TextPosition p);
 
 // The tables the forms refer to each other through.
+inline const EvalForm& EvalFormOf(int32_t index) { return EvalForms.items[index]; }
 const StepForm& StepOf(int32_t index);
 const CallForm& CallFormOf(int32_t index);
-const StatementForm& StatementOf(int32_t index);
 const EvalForm& ArgumentOf(const CallForm& call, int k);
 const NameForm& NameOf(const NameListForm& list, int k);
 
