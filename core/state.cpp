@@ -26,6 +26,8 @@ Value RandomSeed = 0;
 bool EvaluatingInputLine = false;
 int32_t CallDepth = 0;
 int32_t FaultCallDepth = 0;
+FaultRecord CurrentFault;
+FaultRecord FirstFault;
 int32_t NestingDepth = 0;
 int64_t StepBudget = -1;
 Console* ActiveConsole = nullptr;
@@ -61,6 +63,7 @@ void ResetProgramState(Console* console) {
   SourceStart = kSourceBase;
   SourceLength = 0;
   ErrorPosition = kNoError;
+  CurrentFault = FirstFault = {};
   RandomSeed = 0;
   EvaluatingInputLine = false;
   CallDepth = NestingDepth = 0;
@@ -81,6 +84,7 @@ void ResetProgramState(Console* console) {
 void ResetForRun() {
   OperandDepth = 0;
   ErrorPosition = kNoError;
+  CurrentFault = FirstFault = {};
   RoutineCount = InstalledLibrary.BuiltinCount;
   CallDepth = NestingDepth = 0;
   EvaluatingInputLine = false;
