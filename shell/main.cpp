@@ -59,9 +59,11 @@ int RunOnInterpreterStack(Run& run) {
   return error;
 }
 
-// Writes out the output and puts the terminal back. A write that failed on
-// the way, or fails now, makes any run end with status 1 and its reason.
+// Ends the output's last line on a terminal, writes out the output and puts
+// the terminal back. A write that failed on the way, or fails now, makes any
+// run end with status 1 and its reason.
 int Finish(vorla::TerminalConsole& console, int status) {
+  console.EndLastLine();
   console.Restore();
   if (int error = console.WriteError(); error != 0) {
     std::fprintf(stderr, "vorla: write error: %s\n", std::strerror(error));

@@ -402,7 +402,7 @@ proc main() {
         run.expect(b"[paused]")
         run.type(ESC)
         self.assertEqual(run.wait(), 0)
-        self.assertEqual(run.rest(), b"")
+        self.assertEqual(run.rest(), b"\r\n")  # no report; only the open line is ended
         run.assert_settings_restored()
 
     def test_esc_during_output_stops_silently(self):
