@@ -361,8 +361,14 @@ void Explainer::OperatorHints(const FaultRecord& r) {
   const FaultKind kind = r.kind;
   if (b(0) == '=' && b(-1) == '=') Note("vorla compares with a single '=': write 'a = b', not 'a == b'");
   if (b(0) == '!') Note("vorla has no '!': write 'a <> b' for 'a != b', and 'x = 0' for '!x'");
-  if (b(0) == '&' && b(-1) == '&') Note("vorla has no '&&': for conditions that are 0 or 1, write 'a & b'");
-  if (b(0) == '|' && b(-1) == '|') Note("vorla has no '||': for conditions that are 0 or 1, write 'a | b'");
+  if (b(0) == '&' && b(-1) == '&') {
+    Note("vorla has no '&&': write '(a > 0) & (b > 0)', each comparison in parentheses, as '&' binds more "
+         "tightly");
+  }
+  if (b(0) == '|' && b(-1) == '|') {
+    Note("vorla has no '||': write '(a > 0) | (b > 0)', each comparison in parentheses, as '|' binds more "
+         "tightly");
+  }
   if ((b(0) == '>' && b(-1) == '>') || (b(0) == '<' && b(-1) == '<')) {
     Note("vorla has no shift operators: multiply or divide by a power of two");
   }
@@ -427,8 +433,8 @@ void Explainer::SyntaxHints(const FaultRecord& r) {
   switch (r.kind) {
     case FaultKind::BadCharacterLiteral:
       if (b(1) == kBackslash) {
-        Note("a character literal has no escapes: write 13 for the line end; '\\n' is a line break only inside a "
-             "string that 'PrnStr_' prints");
+        Note("a character literal has no escapes: write the code 10 for '\\n' and 9 for '\\t'; '\\n' is a line "
+             "break only inside a string that 'PrnStr_' prints");
       }
       break;
     case FaultKind::CommaOrSemicolonExpected:
