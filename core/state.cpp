@@ -45,6 +45,15 @@ TextPosition timerName;
 
 }  // namespace
 
+void Fault(TextPosition at, FaultKind kind, FaultDetails details) {
+  if (ErrorPosition == StopRequested) return;
+  const bool repointed = ErrorPosition != kNoError;
+  if (repointed && !CurrentFault.repointed) FirstFault = CurrentFault;
+  ErrorPosition = at;
+  FaultCallDepth = CallDepth;
+  CurrentFault = {at, kind, repointed, CallDepth, details};
+}
+
 TextPosition StoreConstant(const char* text) {
   TextPosition at = nextConstant;
   size_t n = std::strlen(text);

@@ -120,16 +120,10 @@ TextPosition StoreConstant(const char* text);
 // Errors go through one door. Fault records a fault position with its kind,
 // but never replaces a stop request with an error. A fault recorded while one
 // is pending re-points it (a statement names where its own reading stopped);
-// the first fault before it is kept in FirstFault.
+// the first fault before it is kept in FirstFault. Not inline: its record
+// would otherwise take room in the frame of every recursive routine.
 inline bool HasError() { return ErrorPosition != kNoError; }
-inline void Fault(TextPosition at, FaultKind kind, FaultDetails details = {}) {
-  if (ErrorPosition == StopRequested) return;
-  const bool repointed = ErrorPosition != kNoError;
-  if (repointed && !CurrentFault.repointed) FirstFault = CurrentFault;
-  ErrorPosition = at;
-  FaultCallDepth = CallDepth;
-  CurrentFault = {at, kind, repointed, CallDepth, details};
-}
+void Fault(TextPosition at, FaultKind kind, FaultDetails details = {});
 inline void RequestStop() { ErrorPosition = StopRequested; }
 // The pending fault is the evaluator's own stop at the character at `at` (a
 // ',' or ']' that the enclosing construct expects). A fault recorded inside a
