@@ -580,6 +580,7 @@ void Explainer::MissingMainWithoutFault() {
   // Reading that reached the end of the text stopped at the end of its last line.
   if (atEnd && at > SourceStart && Byte(at - 1) == kCR) at--;
   const bool defined = RoutineCount > InstalledLibrary.BuiltinCount;
+  TextPosition lastBody = 0;  // the body of the last definition, which a comment may have cut short
   std::string why;
   if (at == SourceStart && Spells(at, "\xEF\xBB\xBF")) {
     why = "no routine 'main' was read: the text begins with a UTF-8 byte-order mark";
@@ -596,8 +597,7 @@ void Explainer::MissingMainWithoutFault() {
     if (Spells(at, "else") && !IsNameChar(Byte(at + 4))) {
       Note("a body that is one statement ends at its first ';': write an 'if' with an 'else' in braces");
     }
-    const RoutineEntry& last = RoutineTable[RoutineCount - 1];
-    if (last.NativeFlag == 0) CommentNote(last.Target, at);
+    if (RoutineTable[RoutineCount - 1].NativeFlag == 0) lastBody = RoutineTable[RoutineCount - 1].Target;
   } else {
     why = "no routine 'main' was read: expected a 'var' line or a 'func ' or 'proc ' definition, found " + Found(at);
   }
@@ -608,6 +608,7 @@ void Explainer::MissingMainWithoutFault() {
     Note("'func' and 'proc' are followed by exactly one space, then the name");
   }
   Line(at, true, why);
+  if (lastBody != 0) CommentNote(lastBody, at);
   MissingMainNotes({});
 }
 
