@@ -24,7 +24,7 @@ Scope ArgumentScope(Scope caller, int32_t base) {
 
 // Moves the cursor from where an argument list stopped to just past its ')'.
 void SkipArguments(TextPosition& p) {
-  if (!SkipToCloseParen(p)) Fault(p);
+  if (!SkipToCloseParen(p)) Fault(p, FaultKind::ArgumentsNotClosed);
 }
 
 // The form decoded for the argument that begins at p, while `call` holds.
@@ -40,7 +40,7 @@ bool BuiltinArgument(TextPosition& p, Scope scope, Value& out, const EvalForm* f
   int depth = OperandDepth;
   Evaluate(p, scope, 0, form != nullptr ? form : EvalFormAt(p, 0));
   if (OperandDepth == depth) {
-    if (!HasError()) Fault(p);
+    if (!HasError()) Fault(p, FaultKind::ArgumentExpected);
     return false;
   }
   out = OperandStack[OperandDepth - 1];
@@ -57,6 +57,7 @@ bool BuiltinArgument(TextPosition& p, Scope scope, Value& out, const EvalForm* f
 // whether the call was made.
 bool CallBuiltin(TextPosition& p, Scope scope, const RoutineEntry& e, const CallForm* form, Value& result) {
   const bool function = e.kind == Kind::Function;
+  const int32_t row = int32_t(&e - RoutineTable);
   const uint64_t generation = ScriptMemory::Generation();
   Value args[2] = {0, 0};
   for (int k = 0; k < e.ArgCount; k++) {
@@ -69,12 +70,15 @@ bool CallBuiltin(TextPosition& p, Scope scope, const RoutineEntry& e, const Call
     if (!complete || PeekText(p) != ',') {
       const TextPosition stopped = p;
       SkipArguments(p);
-      Fault(stopped);
+      Fault(stopped, FaultKind::ArgumentCount, {.row = row, .number = e.ArgCount, .extra = k + 1});
       return false;
     }
     ClearStopAt(p);  // the ',' between the two arguments
     p++;
   }
+  // A ',' after the last argument: the evaluator's stop there stays, and
+  // says that the list holds more arguments than the built-in takes.
+  if (StoppedAt(p)) Fault(p, FaultKind::ArgumentCount, {.row = row, .number = e.ArgCount, .extra = e.ArgCount});
   if (function) {
     SkipArguments(p);
     if (e.ArgCount == 0 && HasError()) return false;  // a list the text does not close
@@ -107,7 +111,7 @@ int32_t DeclareParameters(const RoutineEntry& row, TextPosition& at) {
 // Binds one argument per parameter, left to right, into the slots from `first`.
 // Fewer arguments than parameters is a fault where the list ended; more is a
 // fault at the ',' after the last one.
-void BindArguments(TextPosition& p, Scope argScope, int32_t first, int32_t n, const CallForm* form) {
+void BindArguments(TextPosition& p, Scope argScope, int32_t first, int32_t n, const CallForm* form, int32_t row) {
   if (n == 0) {
     SkipArguments(p);
     return;
@@ -122,7 +126,8 @@ void BindArguments(TextPosition& p, Scope argScope, int32_t first, int32_t n, co
     if (HasError()) return;  // a fault inside the argument is the one reported
     uint8_t expected = k + 1 < n ? ',' : ')';
     if (stop != expected) {
-      Fault(p);  // too few or too many arguments, or the evaluator's own fault
+      // too few or too many arguments, or the evaluator's own fault
+      Fault(p, FaultKind::ArgumentCount, {.row = row, .number = n, .extra = k + 1});
       return;
     }
     p++;
@@ -140,7 +145,7 @@ bool CallScriptRoutine(TextPosition name, TextPosition& p, Scope scope, const Ro
   result = 0;
   if (function) {
     if (base >= kMaxVariables) {
-      Fault(name);
+      Fault(name, FaultKind::VariablesFull, {.number = kMaxVariables});
       return false;
     }
     PushSlot(ReturnName, 6);
@@ -152,13 +157,16 @@ bool CallScriptRoutine(TextPosition name, TextPosition& p, Scope scope, const Ro
     // A list that stopped elsewhere is a fault in the call's text for a
     // function and in the definition's text for a procedure; a full
     // VariableTable keeps its fault at the parameter's name.
-    if (function && !(VariableCount == kMaxVariables && ErrorPosition == body)) Fault(p);
-    if (!HasError()) Fault(body);
+    const FaultDetails routine{.row = int32_t(&row - RoutineTable)};
+    if (function && !(VariableCount == kMaxVariables && ErrorPosition == body)) {
+      Fault(p, FaultKind::ParameterListBroken, routine);
+    }
+    if (!HasError()) Fault(body, FaultKind::ParameterListBroken, routine);
     ReleaseSlots(base);
     return false;
   }
   int32_t first = VariableCount - n;
-  BindArguments(p, ArgumentScope(scope, base), first, n, form);
+  BindArguments(p, ArgumentScope(scope, base), first, n, form, int32_t(&row - RoutineTable));
   bool runs = !HasError();
   if (runs) {
     CallDepth++;
@@ -208,15 +216,26 @@ bool CallWithCode(const CallForm& form, TextPosition& p, Scope scope, const Rout
   return true;
 }
 
+// Why the call of `kind` at p, whose name finds `row`, cannot be made, or
+// FaultKind::None when it can.
+FaultKind CalleeFault(TextPosition p, int row, Kind kind) {
+  if (row < 0) return FaultKind::UnknownName;
+  if (RoutineTable[row].kind != kind) {
+    return kind == Kind::Function ? FaultKind::ProcedureInExpression : FaultKind::FunctionAsStatement;
+  }
+  if (CallDepth >= kMaxCallDepth) return FaultKind::CallsTooDeep;
+  if (row == InstalledLibrary.LineInputRow && EvaluatingInputLine) return FaultKind::InputInTypedLine;
+  if (PeekText(p + TextPosition(RoutineTable[row].NameLength)) == kNul) return FaultKind::NameAtEndOfText;
+  return FaultKind::None;
+}
+
 // Common head of both kinds of call: the routine must exist, be of the right
 // kind, and the call must not nest deeper than kMaxCallDepth.
 int FindCallee(TextPosition p, Kind kind, const CallForm* form) {
   if (HasError()) return -1;
   int row = form != nullptr ? form->row : RoutineAt(p);
-  if (row < 0 || RoutineTable[row].kind != kind || CallDepth >= kMaxCallDepth ||
-      (row == InstalledLibrary.LineInputRow && EvaluatingInputLine) ||
-      PeekText(p + TextPosition(RoutineTable[row].NameLength)) == kNul) {
-    Fault(p);
+  if (FaultKind refused = CalleeFault(p, row, kind); refused != FaultKind::None) {
+    Fault(p, refused, {.row = row, .number = kMaxCallDepth});
     return -1;
   }
   return row;

@@ -414,9 +414,10 @@ bool RunIf(const StatementCode& code, TextPosition& p, Scope scope) {
 // The walker's passes of the loop, with the condition from its code and the
 // body and step where the form says, while the text stays as it was decoded.
 void RunFor(const StatementCode& code, TextPosition& p, Scope scope) {
+  const TextPosition header = p;
   if (ExecBody(p, scope)) return;
   if (p != code.conditionAt) {
-    ForPasses(p, scope);
+    ForPasses(p, scope, header);
     return;
   }
   const uint64_t generation = ScriptMemory::Generation();
@@ -424,7 +425,7 @@ void RunFor(const StatementCode& code, TextPosition& p, Scope scope) {
     Value condition;
     if (ScriptMemory::Generation() != generation || !RunExpression(code.condition, scope, 1, condition)) {
       p = code.conditionAt;
-      ForPasses(p, scope);
+      ForPasses(p, scope, header);
       return;
     }
     if (condition == 0) {
@@ -452,7 +453,7 @@ void RunDo(const StatementCode& code, TextPosition& p, Scope scope) {
     Value condition;
     if (ScriptMemory::Generation() != generation || p != code.bodyEnd ||
         !RunExpression(code.condition, scope, 1, condition)) {
-      if (DoCondition(p, scope)) DoPasses(p, scope, code.bodyAt);
+      if (DoCondition(p, scope, code.bodyAt)) DoPasses(p, scope, code.bodyAt);
       return;
     }
     p = code.stop + 1;

@@ -25,15 +25,15 @@ int32_t DeclareVariables(TextPosition& p, bool allowDuplicates) {
   for (;;) {
     SkipBlanks(p);
     if (!IsNameChar(PeekText(p))) {
-      Fault(p);
+      Fault(p, FaultKind::NameExpected);
       return count;
     }
-    if (!allowDuplicates && FindVariable(p, kEveryLiveVariable) >= 0) {
-      Fault(p);
+    if (int slot; !allowDuplicates && (slot = FindVariable(p, kEveryLiveVariable)) >= 0) {
+      Fault(p, FaultKind::DuplicateVariable, {.number = slot});
       return count;
     }
     if (VariableCount >= kMaxVariables) {
-      Fault(p);
+      Fault(p, FaultKind::VariablesFull, {.number = kMaxVariables});
       return count;
     }
     int32_t length = NameLengthAt(p);
@@ -46,7 +46,7 @@ int32_t DeclareVariables(TextPosition& p, bool allowDuplicates) {
       return count;
     }
     if (PeekText(p) != ',') {
-      Fault(p);
+      Fault(p, FaultKind::CommaOrSemicolonExpected);
       return count;
     }
     p++;
@@ -75,15 +75,20 @@ bool DefineRoutine(TextPosition& p) {
     return false;
   }
   // A name must begin with a name character, or the routine could never be called.
-  if (!IsNameChar(PeekText(name)) || FindRoutine(name) >= 0 || RoutineCount >= kMaxRoutines) {
-    Fault(name);
+  const bool named = IsNameChar(PeekText(name));
+  const int taken = named ? FindRoutine(name) : -1;
+  if (!named || taken >= 0 || RoutineCount >= kMaxRoutines) {
+    const FaultKind kind = !named ? FaultKind::RoutineNameExpected
+                           : taken >= 0 ? FaultKind::RoutineNameTaken
+                                        : FaultKind::RoutinesFull;
+    Fault(name, kind, {.row = taken, .number = kMaxRoutines - InstalledLibrary.BuiltinCount});
     p = name;
     return false;
   }
   int32_t length = 1 + NameLengthAt(name + 1);
   TextPosition after = name + TextPosition(length);
   if (PeekText(after) != '(') {
-    Fault(after);
+    Fault(after, FaultKind::ParenExpectedAfterName, {.origin = name});
     p = after;
     return false;
   }
@@ -95,11 +100,11 @@ bool DefineRoutine(TextPosition& p) {
   bool closed = SkipToCloseParen(p);
   row.Target = p;
   if (!closed) {
-    Fault(p);
+    Fault(p, FaultKind::ParameterListNotClosed, {.origin = name});
     return false;
   }
   if (!SkipStatement(p)) {
-    Fault(p);
+    Fault(p, FaultKind::BodyNotClosed, {.origin = row.Target, .row = RoutineCount - 1});
     return false;
   }
   return true;

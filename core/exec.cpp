@@ -17,13 +17,15 @@ namespace {
 // Passes over a body that is not run; a body cut off by the end of the text is
 // a fault there.
 bool SkipBody(TextPosition& p) {
+  const TextPosition start = p;
   if (SkipStatement(p)) return true;
-  Fault(p);
+  Fault(p, FaultKind::BodyNotClosed, {.origin = start});
   return false;
 }
 
 // A condition in parentheses: it must stop at ')' and leave a Value.
 bool Condition(TextPosition& p, Scope scope, Value& out) {
+  const TextPosition start = p;
   const EvalForm* form = EvalFormAt(p, 0);
   if (form != nullptr && PeekText(form->stop) == ')' && PureValue(form, scope, out)) {
     p = form->stop + 1;
@@ -32,11 +34,11 @@ bool Condition(TextPosition& p, Scope scope, Value& out) {
   int depth = OperandDepth;
   Evaluate(p, scope, 0, form);
   if (PeekText(p) != ')') {
-    Fault(p);
+    Fault(p, FaultKind::ConditionNotClosed, {.origin = start});
     return false;
   }
   if (OperandDepth == depth) {
-    if (!HasError()) Fault(p);  // if () holds no condition
+    if (!HasError()) Fault(p, FaultKind::ValueExpected);  // if () holds no condition
     return false;
   }
   out = OperandStack[OperandDepth - 1];
@@ -74,11 +76,12 @@ void IfBranches(TextPosition& p, Scope scope, Value condition) {
 // parentheses on every pass; an empty condition is true; a fault in the body
 // ends the loop after the step.
 static void ExecFor(TextPosition& p, Scope scope) {
+  const TextPosition header = p;
   if (ExecBody(p, scope)) return;
-  ForPasses(p, scope);
+  ForPasses(p, scope, header);
 }
 
-void ForPasses(TextPosition& p, Scope scope) {
+void ForPasses(TextPosition& p, Scope scope, TextPosition header) {
   const TextPosition conditionStart = p;
   for (;;) {
     TextPosition c = conditionStart;
@@ -99,7 +102,7 @@ void ForPasses(TextPosition& p, Scope scope) {
     if (condition == 0) {
       p = c;
       if (!SkipToCloseParen(p)) {
-        Fault(p);
+        Fault(p, FaultKind::ForHeaderNotClosed, {.origin = header});
         return;
       }
       SkipBody(p);
@@ -109,7 +112,7 @@ void ForPasses(TextPosition& p, Scope scope) {
     StepOne(step);
     TextPosition body = step;
     if (!SkipToCloseParen(body)) {
-      Fault(body);
+      Fault(body, FaultKind::ForHeaderNotClosed, {.origin = header});
       p = body;
       return;
     }
@@ -133,14 +136,14 @@ void DoPasses(TextPosition& p, Scope scope, TextPosition bodyStart) {
   for (;;) {
     p = bodyStart;
     if (ExecBody(p, scope)) return;
-    if (!DoCondition(p, scope)) return;
+    if (!DoCondition(p, scope, bodyStart)) return;
   }
 }
 
-bool DoCondition(TextPosition& p, Scope scope) {
+bool DoCondition(TextPosition& p, Scope scope, TextPosition bodyStart) {
   SkipBlanks(p);
   if (!AcceptKeyword(p, "while (")) {
-    Fault(p);
+    Fault(p, FaultKind::WhileExpected, {.origin = bodyStart});
     return false;
   }
   Value condition;
@@ -158,27 +161,29 @@ void ExecAssignment(TextPosition& p, Scope scope, int slot) {
   p += TextPosition(VariableTable[slot].NameLength);
   bool indexed = PeekText(p) == '[';
   uint32_t address = 0, width = 4;
+  Value base = 0;
   bool inMemory = true;
   if (indexed) {
     Value index;
     if (!EvalIndex(p, scope, index, nullptr)) return;
-    inMemory = IndexedAddress(name, VariableTable[slot].value, index, address, width);
+    base = VariableTable[slot].value;
+    inMemory = IndexedAddress(name, base, index, address, width);
   }
   SkipBlanks(p);
   if (PeekText(p) != '=') {
-    Fault(p);
+    Fault(p, FaultKind::AssignExpected, {.origin = name});
     return;
   }
   p++;
   Value v;
   bool hasValue = EvalValue(p, scope, v, nullptr);
   if (HasError()) {
-    Fault(p);  // reported where the right-hand side stopped
+    Fault(p, FaultKind::RightSideFailed, {.origin = name});  // reported where the right-hand side stopped
     return;
   }
   if (!hasValue) return;
   if (!inMemory) {
-    Fault(name);
+    Fault(name, FaultKind::AddressOutside, {.origin = name, .number = Wrap(address), .extra = base});
     return;
   }
   if (!indexed) {
@@ -250,7 +255,7 @@ bool ExecStatement(TextPosition& p, Scope scope) { return RunStatement(p, scope,
 // a fault at that character.
 static bool ExecBlock(TextPosition& p, Scope scope) {
   const int32_t saved = VariableCount;
-  p++;
+  const TextPosition open = p++;
   for (;;) {
     SkipBlanks(p);
     if (!AcceptKeywordAndBlank(p, "var")) break;
@@ -263,7 +268,7 @@ static bool ExecBlock(TextPosition& p, Scope scope) {
     if (PeekText(p) == ';') p++;
     SkipBlanks(p);
     if (PeekText(p) == '}') break;
-    if (p == start) Fault(p);
+    if (p == start) Fault(p, FaultKind::StatementExpected, {.origin = open});
   }
   StepOne(p);
   ReleaseSlots(saved);

@@ -32,7 +32,7 @@ void ReadString(TextPosition& p) {
   TextPosition text = p;
   while (PeekText(p) != kQuote) {
     if (PeekText(p) == kNul) {
-      Fault(p);
+      Fault(p, FaultKind::LiteralNotClosed, {.origin = start});
       return;
     }
     p++;
@@ -44,11 +44,11 @@ void ReadString(TextPosition& p) {
 // 'c': the character sign-extended; anything else is a fault at the apostrophe.
 void ReadCharacter(TextPosition& p) {
   if (PeekText(p + 1) == kNul || PeekText(p + 2) == kNul) {
-    Fault(PeekText(p + 1) == kNul ? p + 1 : p + 2);
+    Fault(PeekText(p + 1) == kNul ? p + 1 : p + 2, FaultKind::LiteralNotClosed, {.origin = p});
     return;
   }
   if (!CharacterAt(p)) {
-    Fault(p);
+    Fault(p, FaultKind::BadCharacterLiteral);
     return;
   }
   Push(SignExtend(PeekText(p + 1)), p);
@@ -58,17 +58,17 @@ void ReadCharacter(TextPosition& p) {
 // ( expression ) — a missing ')' is a fault at the character found instead.
 void ReadParenthesised(TextPosition& p, Scope scope, const EvalForm* inner) {
   int depth = OperandDepth;
-  p++;
+  const TextPosition open = p++;
   Evaluate(p, scope, 0, inner != nullptr ? inner : EvalFormAt(p, 0));
   if (PeekText(p) != ')') {
-    Fault(p);
+    Fault(p, FaultKind::CloseParenExpected, {.origin = open});
     StepOne(p);
     return;
   }
   if (OperandDepth == depth) {
     // The content left no Value (it was empty, or a fault inside it left
     // nothing): the cursor stays on the ')', where the operand is missing.
-    if (!HasError()) Fault(p);
+    if (!HasError()) Fault(p, FaultKind::ValueExpected);
     return;
   }
   p++;
@@ -81,7 +81,7 @@ void ReadPrefixed(TextPosition& p, Scope scope, const EvalForm* inner) {
   p++;
   Evaluate(p, scope, 5, inner != nullptr ? inner : EvalFormAt(p, 5));
   if (OperandDepth == depth) {
-    if (!HasError()) Fault(p);  // the operand is missing
+    if (!HasError()) Fault(p, FaultKind::OperandExpected);  // the operand is missing
     return;
   }
   if (!OnlyStoppedAt(p)) return;
@@ -152,7 +152,7 @@ void ReadOperand(TextPosition& p, Scope scope, const OperandForm* form) {
   } else if (c == '-' || c == '+' || c == '~') {
     ReadPrefixed(p, scope, nullptr);
   } else {
-    Fault(p);
+    Fault(p, FaultKind::OperandExpected);
   }
 }
 
@@ -184,7 +184,7 @@ void ApplyOperators(TextPosition& p, Scope scope, int minLevel, int entryDepth, 
       // the expression leaves no Value, so that the argument list or index
       // that expects that character cannot take the fault for its own stop.
       if (!HasError()) {
-        Fault(p);
+        Fault(p, FaultKind::OperandExpected);
       } else if (StoppedAt(p) && (PeekText(p) == ',' || PeekText(p) == ']') && OperandDepth > entryDepth) {
         OperandDepth--;
       }
@@ -243,16 +243,17 @@ bool EvalExpression(TextPosition& p, Scope scope, int minLevel) {
 
 bool EvalIndex(TextPosition& p, Scope scope, Value& index, const EvalForm* form) {
   int depth = OperandDepth;
-  p++;
+  const TextPosition open = p++;
   Evaluate(p, scope, 0, form != nullptr ? form : EvalFormAt(p, 0));
   if (PeekText(p) != ']') {
-    Fault(p);  // the index Value, if any, stays on the stack as the operand
+    // the index Value, if any, stays on the stack as the operand
+    Fault(p, FaultKind::CloseBracketExpected, {.origin = open});
     StepOne(p);
     return false;
   }
   ClearStopAt(p);  // the ']' the index stops at
   if (OperandDepth == depth) {
-    Fault(p);  // [] holds no index
+    Fault(p, FaultKind::ValueExpected);  // [] holds no index
     return false;
   }
   index = OperandStack[OperandDepth - 1];
@@ -269,7 +270,7 @@ bool IndexedAddress(TextPosition name, Value base, Value index, uint32_t& addres
 
 bool IndexedTarget(TextPosition name, Value base, Value index, uint32_t& address, uint32_t& width) {
   if (IndexedAddress(name, base, index, address, width)) return true;
-  Fault(name);
+  Fault(name, FaultKind::AddressOutside, {.origin = name, .number = Wrap(address), .extra = base});
   return false;
 }
 
@@ -277,7 +278,7 @@ bool PureValue(const EvalForm* form, Scope scope, Value& out) {
   return form != nullptr && form->pure >= 0 && RunExpression(form->pure, scope, 1, out);
 }
 
-void FaultNoOperator(TextPosition p) { Fault(p); }
+void FaultNoOperator(TextPosition p) { Fault(p, FaultKind::OperatorExpected); }
 
 bool EvalValue(TextPosition& p, Scope scope, Value& out, const EvalForm* form) {
   if (form == nullptr) form = EvalFormAt(p, 0);
@@ -293,7 +294,7 @@ bool EvalValue(TextPosition& p, Scope scope, Value& out, const EvalForm* form) {
     OperandDepth = depth;
     return true;
   }
-  if (!HasError()) Fault(p);
+  if (!HasError()) Fault(p, FaultKind::ValueExpected);
   return false;
 }
 

@@ -26,6 +26,8 @@ Value RandomSeed = 0;
 bool EvaluatingInputLine = false;
 int32_t CallDepth = 0;
 int32_t FaultCallDepth = 0;
+FaultRecord CurrentFault;
+FaultRecord FirstFault;
 int32_t NestingDepth = 0;
 int64_t StepBudget = -1;
 uint64_t StatementCount = 0;
@@ -43,6 +45,15 @@ TextPosition moduloName;
 TextPosition timerName;
 
 }  // namespace
+
+void Fault(TextPosition at, FaultKind kind, FaultDetails details) {
+  if (ErrorPosition == StopRequested) return;
+  const bool repointed = ErrorPosition != kNoError;
+  if (repointed && !CurrentFault.repointed) FirstFault = CurrentFault;
+  ErrorPosition = at;
+  FaultCallDepth = CallDepth;
+  CurrentFault = {at, kind, repointed, CallDepth, details};
+}
 
 TextPosition StoreConstant(const char* text) {
   TextPosition at = nextConstant;
@@ -62,6 +73,7 @@ void ResetProgramState(Console* console) {
   SourceStart = kSourceBase;
   SourceLength = 0;
   ErrorPosition = kNoError;
+  CurrentFault = FirstFault = {};
   RandomSeed = 0;
   EvaluatingInputLine = false;
   CallDepth = NestingDepth = 0;
@@ -82,6 +94,7 @@ void ResetProgramState(Console* console) {
 void ResetForRun() {
   OperandDepth = 0;
   ErrorPosition = kNoError;
+  CurrentFault = FirstFault = {};
   RoutineCount = InstalledLibrary.BuiltinCount;
   CallDepth = NestingDepth = 0;
   EvaluatingInputLine = false;

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 
+#include "core/fault.h"
 #include "core/memory.h"
 #include "core/value.h"
 
@@ -90,6 +91,8 @@ extern Value RandomSeed;                         // state of Rand_
 extern bool EvaluatingInputLine;                 // Input_ is evaluating a typed line
 extern int32_t CallDepth;                        // script routine calls now running
 extern int32_t FaultCallDepth;                   // CallDepth when ErrorPosition was last set
+extern FaultRecord CurrentFault;                 // what the fault at ErrorPosition is
+extern FaultRecord FirstFault;                   // the fault that a statement re-pointed first
 extern int32_t NestingDepth;                     // bodies and expressions now running
 extern int64_t StepBudget;                       // statements left before a stop; < 0: no limit
 extern uint64_t StatementCount;                  // statements begun since the process started
@@ -115,15 +118,13 @@ void ResetForRun();
 // Copies a name into the constant area and answers where it stands.
 TextPosition StoreConstant(const char* text);
 
-// Errors go through one door. Fault records a fault position, but never
-// replaces a stop request with an error.
+// Errors go through one door. Fault records a fault position with its kind,
+// but never replaces a stop request with an error. A fault recorded while one
+// is pending re-points it (a statement names where its own reading stopped);
+// the first fault before it is kept in FirstFault. Not inline: its record
+// would otherwise take room in the frame of every recursive routine.
 inline bool HasError() { return ErrorPosition != kNoError; }
-inline void Fault(TextPosition at) {
-  if (ErrorPosition != StopRequested) {
-    ErrorPosition = at;
-    FaultCallDepth = CallDepth;
-  }
-}
+void Fault(TextPosition at, FaultKind kind, FaultDetails details = {});
 inline void RequestStop() { ErrorPosition = StopRequested; }
 // The pending fault is the evaluator's own stop at the character at `at` (a
 // ',' or ']' that the enclosing construct expects). A fault recorded inside a
@@ -142,7 +143,7 @@ inline void ClearStopAt(TextPosition at) {
 // recorded (a call's result after its body failed): that one is reported.
 inline bool Push(Value v, TextPosition at) {
   if (OperandDepth >= kMaxOperands) {
-    if (!HasError()) Fault(at);
+    if (!HasError()) Fault(at, FaultKind::OperandsFull, {.number = kMaxOperands});
     return false;
   }
   OperandStack[OperandDepth++] = v;
@@ -158,7 +159,7 @@ class NestingLevel {
     if (entered_) {
       NestingDepth++;
     } else {
-      Fault(at);
+      Fault(at, FaultKind::NestingTooDeep, {.number = kMaxNesting});
     }
   }
   ~NestingLevel() {

@@ -3,10 +3,12 @@
 
 A ```vorla block is a script; when it defines no `proc main`, it runs as the
 body of one. The fenced blocks right after it hold what it prints: an optional
-```keys block (the bytes typed, fed as standard input) and an ```output block
+```keys block (the bytes typed, fed as standard input), an ```output block
 (standard output without the banner line and without carriage returns,
-leading line ends and trailing blanks ignored). A run whose output holds an error
-report or "main() ?" must end with status 1, any other with 0.
+leading line ends and trailing blanks ignored) and an optional ```stderr block
+(the error output exactly, the script being named example.vl). A run whose
+output holds an error report or "main() ?" must end with status 1, any other
+with 0.
 
 usage: check_manual.py VORLA MANUAL.md
 """
@@ -45,39 +47,45 @@ def run(vorla, script, keys):
         keys_path = pathlib.Path(tmp, "keys")
         keys_path.write_text(keys)
         with open(keys_path, "rb") as stdin:
-            proc = subprocess.run([vorla, str(path)], stdin=stdin, stdout=subprocess.PIPE,
-                                  stderr=subprocess.PIPE, timeout=30)
+            proc = subprocess.run([vorla, path.name], stdin=stdin, stdout=subprocess.PIPE,
+                                  stderr=subprocess.PIPE, cwd=tmp, timeout=30)
     out = proc.stdout.split(b"\n", 1)[1] if b"\n" in proc.stdout else b""
-    return out.decode("latin-1").replace("\r", ""), proc.returncode
+    return out.decode("latin-1").replace("\r", ""), proc.stderr.decode("latin-1"), proc.returncode
 
 
 def main():
-    vorla, manual = sys.argv[1], pathlib.Path(sys.argv[2])
+    vorla, manual = str(pathlib.Path(sys.argv[1]).resolve()), pathlib.Path(sys.argv[2])
     blocks = fenced_blocks(manual.read_text())
     checked = failed = 0
     for n, (info, script, line) in enumerate(blocks):
         if info != "vorla":
             continue
-        keys, expect = "", None
-        rest = blocks[n + 1:n + 3]
+        keys, expect, expect_err = "", None, None
+        rest = blocks[n + 1:n + 4]
         if rest and rest[0][0] == "keys":
             keys, rest = rest[0][1], rest[1:]
         if rest and rest[0][0] == "output":
-            expect = rest[0][1]
+            expect, rest = rest[0][1], rest[1:]
+        if rest and rest[0][0] == "stderr":
+            expect_err = rest[0][1]
         if expect is None:
             failed += 1
             print(f"FAIL line {line}: no ```output block follows the example")
             continue
         if "proc main(" not in script:
             script = "proc main() {\n" + script + "}\n"
-        out, status = run(vorla, script, keys)
+        out, err, status = run(vorla, script, keys)
         want_status = 1 if ("err at " in out or "main() ?" in out) else 0
         checked += 1
-        if out.lstrip("\n").rstrip() != expect.lstrip("\n").rstrip() or status != want_status:
+        if (out.lstrip("\n").rstrip() != expect.lstrip("\n").rstrip() or status != want_status
+                or (expect_err is not None and err != expect_err)):
             failed += 1
             print(f"FAIL line {line}: status {status} (want {want_status})")
             print(f"  got:  {out!r}")
             print(f"  want: {expect!r}")
+            if expect_err is not None:
+                print(f"  stderr got:  {err!r}")
+                print(f"  stderr want: {expect_err!r}")
     print(f"{checked - failed} passed, {failed} failed")
     return 1 if failed or not checked else 0
 

@@ -2,8 +2,9 @@
 // LoadText, the run driver and the ScriptedConsole (see run_input.h), with the
 // step budget, once with the text's decoded form and once reading the text as
 // it stands. Every run must end in one of the defined outcomes with the
-// interpreter's tables back in shape, and the two runs must be the same run;
-// the sanitizers catch everything else.
+// interpreter's tables back in shape, and the two runs must be the same run,
+// explained by the same diagnostic; the sanitizers catch everything else,
+// also in composing the diagnostic.
 #include <cstdio>
 #include <cstdlib>
 

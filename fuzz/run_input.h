@@ -18,6 +18,7 @@
 #include "builtins/table.h"
 #include "core/state.h"
 #include "platform/scripted_console.h"
+#include "shell/diagnostic.h"
 #include "shell/load.h"
 #include "shell/run.h"
 
@@ -155,13 +156,14 @@ struct InputRun {
   TextPosition cursor = 0;
   int32_t variableCount = 0;
   int32_t operandDepth = 0;
+  std::string diagnostic;  // what standard error would explain
 
   // The same run in every way a script or its user can tell, and in the
   // interpreter's own state at the end.
   bool SameAs(const InputRun& o) const {
     return loaded == o.loaded && outcome == o.outcome && output == o.output && outputSize == o.outputSize &&
            errorPosition == o.errorPosition && cursor == o.cursor && variableCount == o.variableCount &&
-           operandDepth == o.operandDepth;
+           operandDepth == o.operandDepth && diagnostic == o.diagnostic;
   }
 };
 
@@ -186,6 +188,7 @@ inline InputRun RunInput(const uint8_t* data, size_t size, LargeStack& stack, in
   run.cursor = RunCursor;
   run.variableCount = VariableCount;
   run.operandDepth = OperandDepth;
+  run.diagnostic = ComposeDiagnostic(LastRunEnd(), "fuzz.vl", false);
   ActiveConsole = nullptr;
   return run;
 }
@@ -204,11 +207,14 @@ inline void RunInputBothWays(const uint8_t* data, size_t size, LargeStack& stack
 
 // Whether a run ended in one of the defined outcomes with the interpreter's
 // tables back in shape: no nesting or call left open, the counts within their
-// tables, and the output (when all of it was kept) ending as the outcome says.
+// tables, the output (when all of it was kept) ending as the outcome says, and
+// a diagnostic exactly for a run that failed.
 inline bool RunEndedInShape(const InputRun& run) {
+  const bool failed = run.outcome == RunOutcome::MissingMain || run.outcome == RunOutcome::Error;
   bool ok = NestingDepth == 0 && CallDepth == 0 && OperandDepth >= 0 && OperandDepth <= kMaxOperands &&
             VariableCount >= 0 && VariableCount <= kMaxVariables && RoutineCount <= kMaxRoutines &&
-            !EvaluatingInputLine;
+            !EvaluatingInputLine && run.diagnostic.starts_with("vorla: ") == failed &&
+            (run.diagnostic.find(": error: ") != std::string::npos) == failed;
   switch (run.outcome) {
     case RunOutcome::Finished: return ok && ErrorPosition == kNoError;
     case RunOutcome::Stopped: return ok && ErrorPosition == StopRequested;

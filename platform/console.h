@@ -32,6 +32,10 @@ class Console {
   virtual int ReadKey() = 0;
   // Makes every byte written so far visible.
   virtual void Flush() = 0;
+  // The output is complete: on a terminal whose last byte written was not a
+  // line feed, one follows, so that whatever comes next (a diagnostic, the
+  // shell's prompt) starts a line of its own. Pipes and files get nothing.
+  virtual void EndLastLine() = 0;
 };
 
 }  // namespace vorla

@@ -36,6 +36,7 @@ class ScriptedConsole : public Console {
   bool KeyWaiting() override;
   int ReadKey() override;
   void Flush() override {}
+  void EndLastLine() override {}  // captured output is a pipe's: nothing is added
 
  private:
   struct Key {

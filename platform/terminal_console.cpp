@@ -166,6 +166,7 @@ bool InputReady(int timeoutMs) {
 TerminalConsole::TerminalConsole() {
   inputIsTerminal_ = isatty(STDIN_FILENO) == 1;
   outputIsTerminal_ = isatty(STDOUT_FILENO) == 1;
+  errorIsTerminal_ = isatty(STDERR_FILENO) == 1;
   gLive = this;
   if (!gAtExitRegistered) {
     std::atexit(AtExit);
@@ -220,6 +221,7 @@ void TerminalConsole::Flush() {
 }
 
 void TerminalConsole::Write(const uint8_t* bytes, size_t count) {
+  if (count > 0) lastByte_ = bytes[count - 1];
   while (count > 0 && writeError_ == 0) {
     if (outLength_ == kOutputBufferSize) Flush();
     if (outLength_ == 0 && count >= kOutputBufferSize) {
@@ -236,6 +238,7 @@ void TerminalConsole::Write(const uint8_t* bytes, size_t count) {
 }
 
 void TerminalConsole::WriteRepeated(uint8_t byte, size_t count) {
+  if (count > 0) lastByte_ = byte;
   while (count > 0 && writeError_ == 0) {
     if (outLength_ == kOutputBufferSize) Flush();
     size_t n = kOutputBufferSize - outLength_;
@@ -248,6 +251,12 @@ void TerminalConsole::WriteRepeated(uint8_t byte, size_t count) {
 
 void TerminalConsole::EndOfOutput() {
   if (outputIsTerminal_) Flush();
+}
+
+// The terminal turns the line feed into its line end, as every other one.
+void TerminalConsole::EndLastLine() {
+  static constexpr uint8_t kLineFeed = '\n';
+  if (outputIsTerminal_ && lastByte_ != kLineFeed) Write(&kLineFeed, 1);
 }
 
 // ---- Input ----

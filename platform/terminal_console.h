@@ -64,6 +64,8 @@ class TerminalConsole final : public Console {
   void Restore();
   // The errno value of the first failed write, or 0.
   int WriteError() const { return writeError_; }
+  // Whether standard error is a terminal, where diagnostics may be coloured.
+  bool ErrorsAreTerminal() const { return errorIsTerminal_; }
 
   void Write(const uint8_t* bytes, size_t count) override;
   void WriteRepeated(uint8_t byte, size_t count) override;
@@ -73,6 +75,7 @@ class TerminalConsole final : public Console {
   bool KeyWaiting() override;
   int ReadKey() override;
   void Flush() override;
+  void EndLastLine() override;
 
  private:
   static constexpr int kNoKey = -2;  // nothing ready without waiting
@@ -85,6 +88,8 @@ class TerminalConsole final : public Console {
 
   bool inputIsTerminal_ = false;
   bool outputIsTerminal_ = false;
+  bool errorIsTerminal_ = false;
+  uint8_t lastByte_ = '\n';  // the last output byte; the start counts as a line's
   int writeError_ = 0;       // errno of the first failed write: drop everything
   bool inputEnded_ = false;
   bool afterCR_ = false;     // piped input: an LF right after a CR is part of it

@@ -15,6 +15,7 @@
 #include "core/state.h"
 #include "platform/terminal_console.h"
 #include "shell/command_line.h"
+#include "shell/diagnostic.h"
 #include "shell/load.h"
 #include "shell/run.h"
 
@@ -59,10 +60,13 @@ int RunOnInterpreterStack(Run& run) {
   return error;
 }
 
-// Writes out the output and puts the terminal back. A write that failed on
-// the way, or fails now, makes any run end with status 1 and its reason.
-int Finish(vorla::TerminalConsole& console, int status) {
+// Ends the output's last line on a terminal, writes out the output and puts
+// the terminal back, then writes the diagnostic, if any. A write that failed
+// on the way, or fails now, makes any run end with status 1 and its reason.
+int Finish(vorla::TerminalConsole& console, int status, const std::string& diagnostic = "") {
+  console.EndLastLine();
   console.Restore();
+  std::fwrite(diagnostic.data(), 1, diagnostic.size(), stderr);
   if (int error = console.WriteError(); error != 0) {
     std::fprintf(stderr, "vorla: write error: %s\n", std::strerror(error));
     return kFailedStatus;
@@ -97,5 +101,8 @@ int main(int argc, char** argv) {
                  vorla::kInterpreterStackBytes >> 20, std::strerror(error));
     return Finish(console, kFailedStatus);
   }
-  return Finish(console, vorla::ExitStatus(run.outcome));
+  // Colour only for a person reading a terminal who has not asked for none.
+  const bool colour = console.ErrorsAreTerminal() && std::getenv("NO_COLOR") == nullptr;
+  return Finish(console, vorla::ExitStatus(run.outcome),
+                vorla::ComposeDiagnostic(vorla::LastRunEnd(), argv[1], colour));
 }

@@ -2,6 +2,7 @@
 // "err at LINE:rest of the line".
 #include "shell/run.h"
 
+#include <cstring>
 #include <string_view>
 
 #include "builtins/output.h"
@@ -15,8 +16,35 @@ namespace vorla {
 
 namespace {
 
-// 1 plus the CRs of the loaded text before the fault; a fault outside the text
-// (in a typed input line) is on line 1.
+RunEnd lastRun;
+
+// A fault in a typed line is printed from the copy the run's end took: the
+// line number's digits are built in the tail of InputLine, which a full typed
+// line reaches.
+void ReportError(TextPosition at) {
+  PrintConstant("\nerr at ");
+  FormatDecimal(LineOf(at), 0);
+  PrintConstant(":");
+  if (at < kInputBase || at >= kInputBase + kInputSize) {
+    PrintLine(at);
+    return;
+  }
+  const uint8_t* typed = lastRun.typedLine;
+  size_t from = at - kInputBase, to = from;
+  while (to < kInputSize && typed[to] != kNul && typed[to] != kCR) to++;
+  if (to < kInputSize && typed[to] == kCR) to++;
+  PrintConstant(std::string_view(reinterpret_cast<const char*>(typed + from), to - from));
+}
+
+// The run as it ended, kept for LastRunEnd.
+RunOutcome Ended(RunOutcome outcome) {
+  lastRun.outcome = outcome;
+  std::memcpy(lastRun.typedLine, ScriptMemory::View(kInputBase), kInputSize);
+  return outcome;
+}
+
+}  // namespace
+
 Value LineOf(TextPosition at) {
   Value line = 1;
   if (at < SourceStart || at >= kSourceBase + kSourceSize) return line;
@@ -26,51 +54,31 @@ Value LineOf(TextPosition at) {
   return line;
 }
 
-// A fault in a typed line is printed from a copy taken first: the line
-// number's digits are built in the tail of InputLine, which a full typed line
-// reaches.
-void ReportError(TextPosition at) {
-  char typed[kInputSize + 1] = {};
-  const bool inTypedLine = at >= kInputBase && at < kInputBase + kInputSize;
-  if (inTypedLine) {
-    size_t n = 0;
-    for (TextPosition p = at; p < kInputBase + kInputSize && PeekText(p) != kNul; p++) {
-      typed[n++] = char(PeekText(p));
-      if (PeekText(p) == kCR) break;
-    }
-  }
-  PrintConstant("\nerr at ");
-  FormatDecimal(LineOf(at), 0);
-  PrintConstant(":");
-  if (inTypedLine) {
-    PrintConstant(typed);
-  } else {
-    PrintLine(at);
-  }
-}
-
-}  // namespace
-
 RunOutcome RunProgram() {
   ResetForRun();
   TextPosition p = SourceStart;
   DeclareGlobals(p);
   while (DefineRoutine(p)) {
   }
+  lastRun.definitionsEnd = p;
+  lastRun.definitionsFault = HasError() ? CurrentFault : FaultRecord{};
   int main = FindRoutine(MainName);
   if (main < 0) {
     PrintConstant("\nmain() ?");
-    return RunOutcome::MissingMain;
+    return Ended(RunOutcome::MissingMain);
   }
   TextPosition body = RoutineTable[main].Target;
   ExecBody(body, Scope{VariableCount, kLiveTop});
   RunCursor = body;
   TextPosition fault = ErrorPosition;
-  if (fault == kNoError) return RunOutcome::Finished;
-  if (fault == StopRequested) return RunOutcome::Stopped;
+  if (fault == kNoError) return Ended(RunOutcome::Finished);
+  if (fault == StopRequested) return Ended(RunOutcome::Stopped);
+  Ended(RunOutcome::Error);
   ReportError(fault);
   return RunOutcome::Error;
 }
+
+const RunEnd& LastRunEnd() { return lastRun; }
 
 bool DecodingWanted(const char* setting) { return setting == nullptr || std::string_view(setting) != "0"; }
 

@@ -2,6 +2,8 @@
 #pragma once
 #include <cstddef>
 
+#include "core/state.h"
+
 namespace vorla {
 
 // The stack the program runs RunProgram on. The nesting limits (kMaxNesting,
@@ -18,6 +20,19 @@ enum class RunOutcome { Finished, Stopped, MissingMain, Error };
 // Resets the interpreter, reads the globals and definitions, runs `main`, and
 // reports a missing `main` or the first error with its line.
 RunOutcome RunProgram();
+
+// What the last run left for its explanation besides the interpreter's state.
+struct RunEnd {
+  RunOutcome outcome;
+  TextPosition definitionsEnd;    // where reading the definitions stopped
+  FaultRecord definitionsFault;   // the fault pending there; kind None when there was none
+  uint8_t typedLine[kInputSize];  // InputLine before the report's line number was built in its tail
+};
+const RunEnd& LastRunEnd();
+
+// 1 plus the line ends of the loaded text before `at`; a position outside the
+// text (in a typed input line) is on line 1.
+Value LineOf(TextPosition at);
 
 // Whether the interpreter reads the text's decoded form, from the setting of
 // VORLA_DECODE: only "0" turns it off, so that every run can be compared with

@@ -96,11 +96,11 @@ class Run:
     """One run of vorla on a fresh pty: standard input, output and error."""
 
     def __init__(self, test, script, job_control=False, background=False, path=None,
-                 stdout=None, ahead=b""):
+                 stdout=None, ahead=b"", env=None):
         """`background` runs it as a background job (job control implied);
         `path` replaces the script file; `stdout` replaces the terminal as
         standard output, and the banner is then not looked for; `ahead` is
-        typed before the program starts."""
+        typed before the program starts; `env` replaces the environment."""
         self.test = test
         if path is None:
             path = script_file(test, script)
@@ -127,7 +127,7 @@ class Run:
             pass_fds = (report_w, commands_r)
         self.proc = subprocess.Popen(
             args, stdin=self.slave, stdout=self.slave if stdout is None else stdout,
-            stderr=self.slave, start_new_session=True, pass_fds=pass_fds,
+            stderr=self.slave, start_new_session=True, pass_fds=pass_fds, env=env,
             preexec_fn=None if job_control else take_terminal)
         test.addCleanup(self._kill)
         if job_control:
@@ -402,7 +402,7 @@ proc main() {
         run.expect(b"[paused]")
         run.type(ESC)
         self.assertEqual(run.wait(), 0)
-        self.assertEqual(run.rest(), b"")
+        self.assertEqual(run.rest(), b"\r\n")  # no report; only the open line is ended
         run.assert_settings_restored()
 
     def test_esc_during_output_stops_silently(self):
@@ -512,6 +512,38 @@ proc main() {
         run.proc.stdout.close()
         self.assertEqual(run.wait(), -signal.SIGPIPE)
         run.assert_settings_restored()
+
+
+class TheLastLineAndTheDiagnostic(unittest.TestCase):
+    FAILING = 'proc main() {\n  PrnStr_("start");\n  x = 1;\n}\n'
+
+    def test_the_report_ends_its_line_before_the_coloured_diagnostic(self):
+        run = Run(self, self.FAILING, env={k: v for k, v in os.environ.items() if k != "NO_COLOR"})
+        self.assertEqual(run.wait(), 1)
+        # The report's own CR, then the line end vorla adds, then standard error.
+        report, diagnostic = run.rest().split(b"\r\r\n", 1)
+        self.assertEqual(report, b"start\r\nerr at 3:x = 1;")
+        self.assertRegex(diagnostic, rb"^vorla: [^\r]*script\.vl:3:3: \x1b\[1;31merror\x1b\[0m: 'x' is neither "
+                                     rb"a variable nor a routine\r\n    3 \|   x = 1;\r\n      \|   \x1b\[1;32m\^\x1b\[0m\r\n$")
+
+    def test_no_colour_when_asked_for_none(self):
+        run = Run(self, self.FAILING, env=dict(os.environ, NO_COLOR="1"))
+        self.assertEqual(run.wait(), 1)
+        self.assertNotIn(b"\x1b", run.rest())
+        self.assertIn(b": error: 'x' is neither a variable nor a routine\r\n", run.rest())
+
+    def test_a_line_already_ended_gets_nothing_more(self):
+        run = Run(self, 'proc main() PrnStr_("done\\n");\n')
+        self.assertEqual(run.wait(), 0)
+        self.assertEqual(run.rest(), b"done\r\r\n")  # "\n" prints CR LF; the terminal makes the LF CR LF
+
+    def test_a_pipe_gets_the_bytes_unchanged(self):
+        with tempfile.TemporaryFile() as out:
+            run = Run(self, self.FAILING, stdout=out, env=dict(os.environ, NO_COLOR="1"))
+            self.assertEqual(run.wait(), 1)
+            out.seek(0)
+            self.assertEqual(out.read(), BANNER + b"start\nerr at 3:x = 1;\r")
+        self.assertIn(b": error: 'x' is neither a variable nor a routine", run.rest())
 
 
 class TheTerminalOnlyWhenNeeded(unittest.TestCase):
@@ -653,7 +685,8 @@ class TheInterpreterStack(unittest.TestCase):
 
     def test_the_deepest_nesting_runs_under_ulimit_v_262144(self):
         done = self.run_limited(262144)
-        self.assertEqual((done.returncode, done.stdout, done.stderr), (1, BANNER + b"\nerr at 1:;\r", b""))
+        self.assertEqual((done.returncode, done.stdout), (1, BANNER + b"\nerr at 1:;\r"))
+        self.assertIn(b"note: the first fault: nesting too deep: more than 20000 levels", done.stderr)
 
     def test_without_room_for_the_stack_nothing_runs(self):
         done = self.run_limited(32768)

@@ -101,11 +101,27 @@ TEST_F(StateTest, OperandStackFullIsAFaultAtTheOperand) {
 }
 
 TEST_F(StateTest, FaultNeverReplacesAStopRequest) {
-  Fault(kSourceBase + 1);
+  Fault(kSourceBase + 1, FaultKind::OperandExpected);
   EXPECT_EQ(ErrorPosition, kSourceBase + 1);
   RequestStop();
-  Fault(kSourceBase + 2);
+  Fault(kSourceBase + 2, FaultKind::OperandExpected);
   EXPECT_EQ(ErrorPosition, StopRequested);
+  EXPECT_EQ(CurrentFault.at, kSourceBase + 1);
+}
+
+TEST_F(StateTest, AFaultThatRepointsKeepsTheFirstOne) {
+  Fault(kSourceBase + 1, FaultKind::OperatorExpected);  // a stop that is taken again
+  ClearStopAt(kSourceBase + 1);
+  Fault(kSourceBase + 2, FaultKind::UnknownName);
+  EXPECT_FALSE(CurrentFault.repointed);
+  Fault(kSourceBase + 5, FaultKind::RightSideFailed, {.origin = kSourceBase});
+  Fault(kSourceBase + 6, FaultKind::RightSideFailed, {.origin = kSourceBase});
+  EXPECT_EQ(ErrorPosition, kSourceBase + 6);
+  EXPECT_TRUE(CurrentFault.repointed);
+  EXPECT_EQ(CurrentFault.kind, FaultKind::RightSideFailed);
+  EXPECT_EQ(CurrentFault.details.origin, kSourceBase);
+  EXPECT_EQ(FirstFault.at, kSourceBase + 2);
+  EXPECT_EQ(FirstFault.kind, FaultKind::UnknownName);
 }
 
 }  // namespace

@@ -1,0 +1,21 @@
+// Diagnostics: why a run did not end normally, explained on standard error
+// beside the report on standard output, in the form people know from
+// compilers: `vorla: FILE:LINE:COLUMN: error: REASON`, the line, a caret.
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "shell/run.h"
+
+namespace vorla {
+
+// The explanation of the run that `run` describes, composed after it from the
+// fault records and the text as the run left them: the error line, the source
+// line with a caret under the column (columns count bytes from 1; tabs are
+// kept so that the caret lines up), then `note:` lines. A fault in a line
+// typed for Input_ names "typed line" instead of `file` and shows what was
+// typed. Empty for a run that finished or was stopped. With `colour`, the
+// words "error" and "note" and the caret are coloured for a terminal.
+std::string ComposeDiagnostic(const RunEnd& run, std::string_view file, bool colour);
+
+}  // namespace vorla

@@ -1,0 +1,146 @@
+// Diagnostics in-process: the reason that every kind of fault is explained
+// by, the layout of the source line and caret, colour, and the typed line
+// shown as it was typed. The golden scripts in tests/golden/diagnostics show
+// whole diagnostics of the common slips through the program.
+#include "shell/diagnostic.h"
+
+#include "run_script.h"
+
+namespace vorla::test {
+namespace {
+
+class DiagnosticTest : public ScriptTest {
+ protected:
+  std::string Explain(std::string_view text, std::string keys = "", bool colour = false) {
+    Keys(std::move(keys));
+    Run(text);
+    return ComposeDiagnostic(LastRunEnd(), "t.vl", colour);
+  }
+  std::string FirstLine(std::string_view text, std::string keys = "") {
+    std::string all = Explain(text, std::move(keys));
+    return all.substr(0, all.find('\n'));
+  }
+};
+
+TEST_F(DiagnosticTest, EveryKindOfFaultHasItsReason) {
+  const std::string routines = [] {
+    std::string text;
+    for (int i = 0; i < 52; i++) text += "proc p" + std::to_string(10 + i) + "() ;\n";
+    return text + "proc main() ;\n";
+  }();
+  struct Case {
+    std::string script, keys, first;
+  } cases[] = {
+      {"var x;\nproc main() x = 1 + ;\n", "", "t.vl:2:21: error: expected an operand, found ';'"},
+      {"var x;\nproc main() x = 1 2;\n", "", "t.vl:2:19: error: expected an operator, found '2'"},
+      {"var x;\nproc main() x = ;\n", "", "t.vl:2:17: error: expected an expression, found ';'"},
+      {"proc main() PrnDec_((1;);\n", "", "t.vl:1:23: error: expected ')' to close the '(' on line 1, found ';'"},
+      {"proc main() PrnDec_(Array_[1);\n", "",
+       "t.vl:1:29: error: expected ']' to close the index of 'Array_[...]', found ')'"},
+      {"proc main() PrnStr_(\"abc;", "", "t.vl:1:26: error: the text ends inside the string begun on line 1"},
+      {"var x;\nproc main() x = 'ab';\n", "",
+       "t.vl:2:17: error: expected one character between two apostrophes, as in 'A'"},
+      {"var x;\nproc main() x = Array_[4096];\n", "",
+       "t.vl:2:17: error: 'Array_[...]' reaches the bytes 32768 to 32771, outside script memory"},
+      {"proc main() zz();\n", "", "t.vl:1:13: error: 'zz' is neither a variable nor a routine"},
+      {"var x;\nproc main() x = PrnDec_(1);\n", "",
+       "t.vl:2:17: error: 'PrnDec_' is a procedure: it gives no value, so it cannot stand in an expression"},
+      {"proc main() Rand_(6);\n", "",
+       "t.vl:1:13: error: 'Rand_' is a function: its call belongs in an expression, not at the start of a "
+       "statement"},
+      {"proc r() r();\nproc main() r();\n", "",
+       "t.vl:1:10: error: calls nested too deeply: more than 4000 calls of script routines at once"},
+      {"proc main() PrnDec_(Input_());\n", "1 + Input_()\r",
+       "typed line:1:5: error: 'Input_' cannot be called from the line typed for it"},
+      {"proc main() PrnDec_();\n", "", "t.vl:1:21: error: expected an argument, found ')'"},
+      {"proc main() PrnDecF_(5);\n", "", "t.vl:1:23: error: 'PrnDecF_' takes two arguments, found ')' after the first"},
+      {"proc p(a) ;\nproc main() p(1, 2);\n", "",
+       "t.vl:2:16: error: 'p' takes one argument, found ',' after the first"},
+      {"var x;\nproc main() { x = InpChk_(; }\n", "",
+       "t.vl:3:1: error: the text ends before the ')' that closes the argument list"},
+      {"func f(a b) return = a;\nproc main() PrnDec_(f(1));\n", "",
+       "t.vl:2:23: error: the call of 'f' stopped here: its parameter list on line 1 does not end at ')'"},
+      {"proc p(a; b) ;\nproc main() p(1);\n", "",
+       "t.vl:1:10: error: the parameter list of 'p' on line 1 does not end at ')'"},
+      {"func f() return = f();\nproc main() PrnDec_(f());\n", "",
+       "t.vl:1:22: error: the right-hand side of the assignment to 'return' stopped here"},
+      {"var x;\nproc main() if (x > 1 x = 1;\n", "",
+       "t.vl:2:23: error: expected ')' to close the condition of 'if (' on line 2, found 'x'"},
+      {"var x;\nproc main() { do x = 1; while (x = 2 ; }\n", "",
+       "t.vl:2:38: error: expected ')' to close the condition of 'while (' on line 2, found ';'"},
+      {"var x;\nproc main() for (x = 0; x < 0; x = x + 1", "",
+       "t.vl:2:41: error: the text ends before the ')' that closes the header of 'for (' on line 2"},
+      {"proc main() {\n  PrnStr_(\"a\");\n", "",
+       "t.vl:3:1: error: the text ends inside the body of 'main' begun on line 1"},
+      {"var x, y;\nproc main() { do x = 1; y = 2; }\n", "",
+       "t.vl:2:25: error: expected 'while (' after the body of 'do ' on line 2, found 'y'"},
+      {"var x;\nproc main() x 1;\n", "", "t.vl:2:15: error: expected '=' after 'x', found '1'"},
+      {"proc main() { + }\n", "",
+       "t.vl:1:15: error: expected a statement or the '}' that closes the block begun on line 1, found '+'"},
+      {"var ;\nproc main() ;\n", "", "t.vl:1:5: error: expected a name, found ';'"},
+      {"var Array_;\nproc main() ;\n", "", "t.vl:1:5: error: 'Array_' is already a predefined variable"},
+      {"proc main() { var a b; }\n", "", "t.vl:1:21: error: expected ',' or ';' after the name 'a', found 'b'"},
+      {"proc  main() ;\n", "", "t.vl:1:6: error: expected a name right after 'proc ', found a blank"},
+      {"proc PrnDec_x() ;\n", "",
+       "t.vl:1:6: error: the name 'PrnDec_x' is taken: it begins with the name of the built-in 'PrnDec_'"},
+      {routines, "", "t.vl:52:6: error: more than 51 routines: the table holds 51 besides the built-ins"},
+      {"proc main{}\n", "", "t.vl:1:10: error: expected '(' right after the name 'main', found '{'"},
+      {"proc main(", "", "t.vl:1:11: error: the text ends before the ')' that closes the parameter list of 'main'"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FirstLine(c.script, c.keys), "vorla: " + c.first) << c.script;
+  }
+}
+
+TEST_F(DiagnosticTest, LimitsAreNamedWithTheirNumbers) {
+  EXPECT_NE(Explain("func f() return = f();\nproc main() PrnDec_(f());\n")
+                .find("note: the first fault: too many variables alive at once: the table holds 128\n"),
+            std::string::npos);
+  EXPECT_NE(Explain("func f(x) return = 1 + f(x);\nproc main() PrnDec_(f(1));\n")
+                .find("note: the first fault: the expression needs more than 32 pending operands\n"),
+            std::string::npos);
+  std::string deep = "func f() return = " + std::string(300, '-') + "f();\nproc main() PrnDec_(f());\n";
+  EXPECT_NE(Explain(deep).find("note: the first fault: nesting too deep: more than 20000 levels"), std::string::npos);
+}
+
+// The caret stands under the column: a tab stays a tab, and the bytes that
+// continue a UTF-8 character take no place of their own.
+TEST_F(DiagnosticTest, TheCaretLinesUpUnderTabsAndUtf8) {
+  EXPECT_EQ(Explain("proc main() {\n\tPrnStr_(\"\xC3\xA9\"); zz();\n}\n"),
+            "vorla: t.vl:2:17: error: 'zz' is neither a variable nor a routine\n"
+            "    2 | \tPrnStr_(\"\xC3\xA9\"); zz();\n"
+            "      | \t              ^\n");
+}
+
+TEST_F(DiagnosticTest, ColourMarksOnlyErrorNoteAndTheCaret) {
+  EXPECT_EQ(Explain("var x;\nproc main() {\n  x = 1 == 1;\n}\n", "", true),
+            "vorla: t.vl:3:10: \033[1;31merror\033[0m: expected an operand, found '='\n"
+            "    3 |   x = 1 == 1;\n"
+            "      |          \033[1;32m^\033[0m\n"
+            "\033[1;36mnote\033[0m: vorla compares with a single '=': write 'a = b', not 'a == b'\n");
+}
+
+// The report's line number is built in the tail of the input line, over the
+// end of a long typed line; the diagnostic shows the line as it was typed.
+TEST_F(DiagnosticTest, ATypedLineIsShownAsItWasTyped) {
+  std::string typed = "1";
+  while (typed.size() < 122) typed += "+1";
+  typed += "+x";
+  std::string script = std::string(99, '\n') + "var v;\nproc main() v = Input_();\n";
+  EXPECT_EQ(Explain(script, typed + "\n", false),
+            "vorla: t.vl:101:25: error: the right-hand side of the assignment to 'v' stopped here\n"
+            "  101 | proc main() v = Input_();\n"
+            "      |                         ^\n"
+            "vorla: typed line:1:125: note: the first fault: 'x' is neither a variable nor a routine\n"
+            "    1 | " + typed + "\n"
+            "      | " + std::string(124, ' ') + "^\n"
+            "note: a line typed for 'Input_' sees no variables, only routines such as 'Rand_'\n");
+}
+
+TEST_F(DiagnosticTest, ARunThatEndedNormallyOrWasStoppedHasNone) {
+  EXPECT_EQ(Explain("proc main() PrnStr_(\"hi\");\n"), "");
+  EXPECT_EQ(Explain("proc main() { PrnStr_(\"a\"); zz(); }\n", "\x1b"), "");
+}
+
+}  // namespace
+}  // namespace vorla::test
