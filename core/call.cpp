@@ -34,17 +34,11 @@ const EvalForm* ArgumentForm(const CallForm* call, int k, TextPosition p) {
   return argument.key == p ? &argument : nullptr;
 }
 
-// Evaluates one argument of a built-in; a missing Value is a fault where the
-// argument should have begun. Answers false when no call may be made.
-bool BuiltinArgument(TextPosition& p, Scope scope, Value& out, const EvalForm* form) {
-  int depth = OperandDepth;
-  Evaluate(p, scope, 0, form != nullptr ? form : EvalFormAt(p, 0));
-  if (OperandDepth == depth) {
-    if (!HasError()) Fault(p, FaultKind::ArgumentExpected);
-    return false;
-  }
-  out = OperandStack[OperandDepth - 1];
-  OperandDepth = depth;
+// Takes one argument of a built-in; a missing Value is a fault where the
+// argument should have begun. Answers whether the argument is complete: when
+// not, no call may be made.
+[[nodiscard]] bool TakeArgument(TextPosition& p, Scope scope, Value& out, const EvalForm* form) {
+  if (!TakeRequiredValue(p, scope, form, out, FaultKind::ArgumentExpected)) return false;
   // A fault at the cursor is the evaluator's own stop only at the ',' that
   // ends this argument; at any other character the argument failed.
   return ErrorPosition == kNoError || (StoppedAt(p) && PeekText(p) == ',');
@@ -55,14 +49,14 @@ bool BuiltinArgument(TextPosition& p, Scope scope, Value& out, const EvalForm* f
 // two arguments must stop at its ','; anywhere else the fault is where it
 // stopped, also when one was raised inside it, and no call is made. Answers
 // whether the call was made.
-bool CallBuiltin(TextPosition& p, Scope scope, const RoutineEntry& e, const CallForm* form, Value& result) {
+[[nodiscard]] bool TakeBuiltinCall(TextPosition& p, Scope scope, const RoutineEntry& e, const CallForm* form, Value& result) {
   const bool function = e.kind == Kind::Function;
   const int32_t row = int32_t(&e - RoutineTable);
   const uint64_t generation = ScriptMemory::Generation();
   Value args[2] = {0, 0};
   for (int k = 0; k < e.ArgCount; k++) {
     form = StillCurrent(form, generation);
-    bool complete = BuiltinArgument(p, scope, args[k], ArgumentForm(form, k, p));
+    bool complete = TakeArgument(p, scope, args[k], ArgumentForm(form, k, p));
     if (k + 1 == e.ArgCount) {
       if (!complete) return false;
       break;
@@ -93,7 +87,7 @@ bool CallBuiltin(TextPosition& p, Scope scope, const RoutineEntry& e, const Call
 // Declares the parameters of `row` from just past the '(' of its definition.
 // Answers the number declared, or -1 when the list did not end at ')'; `at`
 // is left where the list stopped (just past the ')' on success).
-int32_t DeclareParameters(const RoutineEntry& row, TextPosition& at) {
+[[nodiscard]] int32_t DeclareParameters(const RoutineEntry& row, TextPosition& at) {
   at = row.Name + TextPosition(row.NameLength) + 1;
   const NameListForm* list = NameListAt(at);
   if (list != nullptr && list->endsAt == ')' && VariableCount + list->count <= kMaxVariables && !HasError()) {
@@ -120,7 +114,7 @@ void BindArguments(TextPosition& p, Scope argScope, int32_t first, int32_t n, co
   for (int32_t k = 0; k < n; k++) {
     form = StillCurrent(form, generation);
     Value v;
-    if (!EvalValue(p, argScope, v, ArgumentForm(form, k, p))) return;
+    if (!TakeRequiredValue(p, argScope, ArgumentForm(form, k, p), v)) return;
     uint8_t stop = PeekText(p);
     if (stop == ',') ClearStopAt(p);
     if (HasError()) return;  // a fault inside the argument is the one reported
@@ -138,7 +132,7 @@ void BindArguments(TextPosition& p, Scope argScope, int32_t first, int32_t n, co
 // A script routine: frame, parameters, arguments, body, release. Answers
 // whether the body ran; `result` is then the result variable's Value for a
 // function. A call that failed before its body yields no Value at all.
-bool CallScriptRoutine(TextPosition name, TextPosition& p, Scope scope, const RoutineEntry& row,
+[[nodiscard]] bool TakeScriptCall(TextPosition name, TextPosition& p, Scope scope, const RoutineEntry& row,
                        const CallForm* form, Value& result) {
   bool function = row.kind == Kind::Function;
   int32_t base = VariableCount;
@@ -179,11 +173,11 @@ bool CallScriptRoutine(TextPosition name, TextPosition& p, Scope scope, const Ro
 }
 
 // A call of a script routine whose arguments all have decoded code, made as
-// CallScriptRoutine makes it: the arguments are evaluated first, as they
+// TakeScriptCall makes it: the arguments are evaluated first, as they
 // would be with the frame under construction, which they cannot see; then
 // the frame, the body and the release. False, with nothing done, where the
 // walker would do anything else before the body.
-bool CallWithCode(const CallForm& form, TextPosition& p, Scope scope, const RoutineEntry& row, Value& result) {
+[[nodiscard]] bool TryCallWithCode(const CallForm& form, TextPosition& p, Scope scope, const RoutineEntry& row, Value& result) {
   const NameListForm& list = NameLists.items[form.parameters];
   const bool function = row.kind == Kind::Function;
   const int32_t base = VariableCount;
@@ -193,7 +187,7 @@ bool CallWithCode(const CallForm& form, TextPosition& p, Scope scope, const Rout
   Value args[kMaxVariables];
   for (int k = 0; k < list.count; k++) {
     const EvalForm& argument = ArgumentOf(form, k);
-    if (argument.pure < 0 || !RunExpression(argument.pure, argScope, 1, args[k])) {
+    if (argument.pure < 0 || !TryExpressionCode(argument.pure, argScope, 1, args[k])) {
       Modulo() = modulo;
       return false;
     }
@@ -242,15 +236,17 @@ int FindCallee(TextPosition p, Kind kind, const CallForm* form) {
 }
 
 // name(args) of either kind: the character after the name is taken as '('.
-bool Call(TextPosition& p, Scope scope, Kind kind, const CallForm* form, Value& result) {
+// Answers whether the call was made; `result` is then its Value (0 for a
+// procedure).
+[[nodiscard]] bool TakeCall(TextPosition& p, Scope scope, Kind kind, const CallForm* form, Value& result) {
   int row = FindCallee(p, kind, form);
   if (row < 0) return false;
   const RoutineEntry& e = RoutineTable[row];
   TextPosition name = p;
   p += TextPosition(e.NameLength) + 1;
-  if (e.NativeFlag & 0x80) return CallBuiltin(p, scope, e, form, result);
-  if (form != nullptr && form->parameters >= 0 && CallWithCode(*form, p, scope, e, result)) return true;
-  return CallScriptRoutine(name, p, scope, e, form, result);
+  if (e.NativeFlag & 0x80) return TakeBuiltinCall(p, scope, e, form, result);
+  if (form != nullptr && form->parameters >= 0 && TryCallWithCode(*form, p, scope, e, result)) return true;
+  return TakeScriptCall(name, p, scope, e, form, result);
 }
 
 }  // namespace
@@ -258,12 +254,12 @@ bool Call(TextPosition& p, Scope scope, Kind kind, const CallForm* form, Value& 
 void CallFunction(TextPosition& p, Scope scope, const CallForm* form) {
   TextPosition name = p;
   Value result;
-  if (Call(p, scope, Kind::Function, form, result)) Push(result, name);
+  if (TakeCall(p, scope, Kind::Function, form, result)) Push(result, name);
 }
 
 void CallProcedure(TextPosition& p, Scope scope, const CallForm* form) {
   Value none;
-  Call(p, scope, Kind::Procedure, form, none);
+  (void)TakeCall(p, scope, Kind::Procedure, form, none);  // a procedure gives nothing to take
 }
 
 }  // namespace vorla

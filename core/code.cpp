@@ -328,7 +328,7 @@ int32_t CompileDo(const StatementForm& form) {
 // The assignment's store into `slot`, its expressions evaluated `levels`
 // deeper than the current evaluation; false, with nothing changed, where the
 // walker would do anything else.
-bool Assign(const StatementCode& code, Scope scope, int slot, int levels) {
+[[nodiscard]] bool TryAssign(const StatementCode& code, Scope scope, int slot, int levels) {
   if (!WithinLimits(code.nestingLimit, code.operandLimit, levels) ||
       VariableTable[slot].NameLength != code.nameLength) {
     return false;
@@ -363,8 +363,8 @@ bool Assign(const StatementCode& code, Scope scope, int slot, int levels) {
   return true;
 }
 
-bool RunAssign(const StatementCode& code, TextPosition& p, Scope scope, int slot) {
-  if (!Assign(code, scope, slot, 1)) return false;
+[[nodiscard]] bool TryAssignCode(const StatementCode& code, TextPosition& p, Scope scope, int slot) {
+  if (!TryAssign(code, scope, slot, 1)) return false;
   p = code.stop;
   return true;
 }
@@ -380,7 +380,7 @@ int TargetSlot(const StatementCode& code, Scope scope) {
 
 // ExecBody(p) for a body that the loop's code runs itself, as ExecBody runs
 // it; false, with nothing done, where anything stands in the way.
-bool RunBodyCode(const BodyCode& body, TextPosition& p, Scope scope) {
+[[nodiscard]] bool TryBodyCode(const BodyCode& body, TextPosition& p, Scope scope) {
   if (StepBudget == 0) return false;
   if (body.kind == BodyKind::Empty) {
     if (HasError() || NestingDepth >= kMaxNesting) return false;
@@ -388,7 +388,7 @@ bool RunBodyCode(const BodyCode& body, TextPosition& p, Scope scope) {
     const StatementCode& code = statementCodes.items[body.code];
     const int slot = TargetSlot(code, scope);
     // Two levels: the body's own, and the evaluation's.
-    if (slot < 0 || !Assign(code, scope, slot, 2)) return false;
+    if (slot < 0 || !TryAssign(code, scope, slot, 2)) return false;
     p = code.stop;
   }
   StatementCount++;
@@ -397,15 +397,16 @@ bool RunBodyCode(const BodyCode& body, TextPosition& p, Scope scope) {
   return true;
 }
 
-// ExecBody(p), from the body's code where it can be.
+// ExecBody(p), from the body's code where it can be. Answers whether
+// ErrorPosition is set.
 bool RunBody(const BodyCode& body, TextPosition& p, Scope scope) {
-  if (body.kind != BodyKind::Other && RunBodyCode(body, p, scope)) return false;
+  if (body.kind != BodyKind::Other && TryBodyCode(body, p, scope)) return false;
   return ExecBody(p, scope);
 }
 
-bool RunIf(const StatementCode& code, TextPosition& p, Scope scope) {
+[[nodiscard]] bool TryIfCode(const StatementCode& code, TextPosition& p, Scope scope) {
   Value condition;
-  if (!RunExpression(code.condition, scope, 1, condition)) return false;
+  if (!TryExpressionCode(code.condition, scope, 1, condition)) return false;
   p = code.stop + 1;
   IfBranches(p, scope, condition);
   return true;
@@ -423,7 +424,7 @@ void RunFor(const StatementCode& code, TextPosition& p, Scope scope) {
   const uint64_t generation = ScriptMemory::Generation();
   for (;;) {
     Value condition;
-    if (ScriptMemory::Generation() != generation || !RunExpression(code.condition, scope, 1, condition)) {
+    if (ScriptMemory::Generation() != generation || !TryExpressionCode(code.condition, scope, 1, condition)) {
       p = code.conditionAt;
       ForPasses(p, scope, header);
       return;
@@ -452,8 +453,8 @@ void RunDo(const StatementCode& code, TextPosition& p, Scope scope) {
     if (RunBody(code.body, p, scope)) return;
     Value condition;
     if (ScriptMemory::Generation() != generation || p != code.bodyEnd ||
-        !RunExpression(code.condition, scope, 1, condition)) {
-      if (DoCondition(p, scope, code.bodyAt)) DoPasses(p, scope, code.bodyAt);
+        !TryExpressionCode(code.condition, scope, 1, condition)) {
+      if (DoConditionHolds(p, scope, code.bodyAt)) DoPasses(p, scope, code.bodyAt);
       return;
     }
     p = code.stop + 1;
@@ -474,7 +475,7 @@ int32_t CompileExpression(const EvalForm& form) {
   return expressions.Add({root, kMaxNesting - c.nesting, kMaxOperands - stack, {}});
 }
 
-bool RunExpression(int32_t code, Scope scope, int levels, Value& out) {
+bool TryExpressionCode(int32_t code, Scope scope, int levels, Value& out) {
   const ExpressionCode& c = expressions.items[code];
   if (!WithinLimits(c.nestingLimit, c.operandLimit, levels)) return false;
   const Value modulo = Modulo();
@@ -528,7 +529,7 @@ int32_t CompileStatement(const StatementForm& form) {
 
 const StatementCode& StatementCodeOf(int32_t code) { return statementCodes.items[code]; }
 
-bool RunAssignmentBody(TextPosition& p, Scope scope) {
+bool TryAssignmentBody(TextPosition& p, Scope scope) {
   TextPosition first = p;
   SkipBlanks(first);
   const StatementForm* form = StatementFormAt(first);
@@ -537,17 +538,17 @@ bool RunAssignmentBody(TextPosition& p, Scope scope) {
   if (code.kind != CodeKind::Assign || StepBudget == 0) return false;
   const int slot = TargetSlot(code, scope);
   // Two levels: the body's own, and the evaluation's.
-  if (slot < 0 || !Assign(code, scope, slot, 2)) return false;
+  if (slot < 0 || !TryAssign(code, scope, slot, 2)) return false;
   StatementCount++;
   if (StepBudget > 0) StepBudget--;
   p = code.stop + 1;
   return true;
 }
 
-bool RunStatementCode(const StatementCode& code, TextPosition& p, Scope scope, int slot) {
+bool TryStatementCode(const StatementCode& code, TextPosition& p, Scope scope, int slot) {
   switch (code.kind) {
-    case CodeKind::Assign: return RunAssign(code, p, scope, slot);
-    case CodeKind::If: return RunIf(code, p, scope);
+    case CodeKind::Assign: return TryAssignCode(code, p, scope, slot);
+    case CodeKind::If: return TryIfCode(code, p, scope);
     case CodeKind::For: RunFor(code, p, scope); return true;
     case CodeKind::Do: RunDo(code, p, scope); return true;
   }

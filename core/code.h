@@ -36,7 +36,7 @@ int32_t CompileExpression(const EvalForm& form);
 // The Value of the compiled expression, evaluated as an evaluation that nests
 // `levels` deeper than the current one; false, with nothing changed, where
 // the walker would do anything else than yield a Value.
-bool RunExpression(int32_t code, Scope scope, int levels, Value& out);
+[[nodiscard]] bool TryExpressionCode(int32_t code, Scope scope, int levels, Value& out);
 
 // A body that a loop's code runs itself: the empty statement, or one
 // assignment with code; any other body runs through ExecBody.
@@ -77,13 +77,13 @@ const StatementCode& StatementCodeOf(int32_t code);
 // Runs the statement from its code, p just past its keyword, or at its name
 // for an assignment, whose target is `slot`. Answers false when it left the
 // statement to the walker before doing anything.
-bool RunStatementCode(const StatementCode& code, TextPosition& p, Scope scope, int slot);
+[[nodiscard]] bool TryStatementCode(const StatementCode& code, TextPosition& p, Scope scope, int slot);
 
 // ExecBody at p for a body that is one assignment with code, made at once;
 // false, with nothing done, where anything stands in its way (a pending
 // fault, the nesting or statement limits, a target that is no variable, or
 // anything the assignment's code leaves to the walker).
-bool RunAssignmentBody(TextPosition& p, Scope scope);
+[[nodiscard]] bool TryAssignmentBody(TextPosition& p, Scope scope);
 
 // Forgets all code: the text generation changed.
 void ForgetCode();

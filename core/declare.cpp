@@ -8,7 +8,7 @@ namespace vorla {
 
 // A list the text's decoded form holds, declared at once when every slot it
 // needs is free; the walker reads any other list and faults where it must.
-static bool DeclareDecoded(TextPosition& p, int32_t& count) {
+[[nodiscard]] static bool TryDeclareDecoded(TextPosition& p, int32_t& count) {
   const NameListForm* list = NameListAt(p);
   if (list == nullptr || list->endsAt != ';' || VariableCount + list->count > kMaxVariables) return false;
   for (int k = 0; k < list->count; k++) PushSlot(NameOf(*list, k).at, NameOf(*list, k).length);
@@ -21,7 +21,7 @@ static bool DeclareDecoded(TextPosition& p, int32_t& count) {
 int32_t DeclareVariables(TextPosition& p, bool allowDuplicates) {
   if (HasError()) return 0;
   int32_t count = 0;
-  if (allowDuplicates && DeclareDecoded(p, count)) return count;
+  if (allowDuplicates && TryDeclareDecoded(p, count)) return count;
   for (;;) {
     SkipBlanks(p);
     if (!IsNameChar(PeekText(p))) {

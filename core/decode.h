@@ -147,7 +147,7 @@ const EvalForm* FindEvalForm(TextPosition p, int minLevel);
 const StatementForm* FindStatementForm(TextPosition p);
 const NameListForm* FindNameList(TextPosition p);
 void SkipLongBlanks(TextPosition& p);
-bool WalkStatementAt(TextPosition& p);
+[[nodiscard]] bool WalkStatementAt(TextPosition& p);
 
 // The form of EvalExpression(p, minLevel), or nullptr when the walker reads it.
 inline const EvalForm* EvalFormAt(TextPosition p, int minLevel) {
@@ -189,7 +189,7 @@ inline void SkipBlanks(TextPosition& p) {
 }
 
 // WalkStatement and WalkToCloseParen, remembered by where they begin.
-inline bool SkipStatement(TextPosition& p) {
+[[nodiscard]] inline bool SkipStatement(TextPosition& p) {
   const PositionRecord* r = CurrentRecord(p);
   if (r != nullptr && r->statementEnd != 0) {
     p = kSourceBase + r->statementEnd - 1;
@@ -197,7 +197,7 @@ inline bool SkipStatement(TextPosition& p) {
   }
   return WalkStatementAt(p);
 }
-bool SkipToCloseParen(TextPosition& p);
+[[nodiscard]] bool SkipToCloseParen(TextPosition& p);
 
 // FindRoutine at p, remembered.
 int RoutineAt(TextPosition p);

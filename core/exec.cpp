@@ -15,34 +15,26 @@ namespace vorla {
 namespace {
 
 // Passes over a body that is not run; a body cut off by the end of the text is
-// a fault there.
+// a fault there. Answers whether ErrorPosition is set.
 bool SkipBody(TextPosition& p) {
   const TextPosition start = p;
-  if (SkipStatement(p)) return true;
-  Fault(p, FaultKind::BodyNotClosed, {.origin = start});
-  return false;
+  if (!SkipStatement(p)) Fault(p, FaultKind::BodyNotClosed, {.origin = start});
+  return HasError();
 }
 
-// A condition in parentheses: it must stop at ')' and leave a Value.
-bool Condition(TextPosition& p, Scope scope, Value& out) {
+// A condition in parentheses: it must stop at ')' and give a Value. Answers
+// whether it took one with no fault pending; the cursor is then past the ')'.
+[[nodiscard]] bool TakeCondition(TextPosition& p, Scope scope, Value& out) {
   const TextPosition start = p;
-  const EvalForm* form = EvalFormAt(p, 0);
-  if (form != nullptr && PeekText(form->stop) == ')' && PureValue(form, scope, out)) {
-    p = form->stop + 1;
-    return true;
-  }
-  int depth = OperandDepth;
-  Evaluate(p, scope, 0, form);
+  const bool taken = TakeValue(p, scope, nullptr, out, ')');
   if (PeekText(p) != ')') {
     Fault(p, FaultKind::ConditionNotClosed, {.origin = start});
     return false;
   }
-  if (OperandDepth == depth) {
+  if (!taken) {
     if (!HasError()) Fault(p, FaultKind::ValueExpected);  // if () holds no condition
     return false;
   }
-  out = OperandStack[OperandDepth - 1];
-  OperandDepth = depth;
   p++;
   return !HasError();
 }
@@ -53,12 +45,12 @@ bool Condition(TextPosition& p, Scope scope, Value& out) {
 // branch has just been run or passed over.
 static void ExecIf(TextPosition& p, Scope scope) {
   Value condition;
-  if (!Condition(p, scope, condition)) return;
+  if (!TakeCondition(p, scope, condition)) return;
   IfBranches(p, scope, condition);
 }
 
 void IfBranches(TextPosition& p, Scope scope, Value condition) {
-  if (condition != 0 ? ExecBody(p, scope) : !SkipBody(p)) return;
+  if (condition != 0 ? ExecBody(p, scope) : SkipBody(p)) return;
   TextPosition afterBranch = p;
   SkipBlanks(p);
   if (!AcceptKeywordAndBlank(p, "else")) {
@@ -85,19 +77,11 @@ void ForPasses(TextPosition& p, Scope scope, TextPosition header) {
   const TextPosition conditionStart = p;
   for (;;) {
     TextPosition c = conditionStart;
-    Value condition = 1;
-    const EvalForm* form = EvalFormAt(c, 0);
-    if (form != nullptr && !form->faultAtStop && PureValue(form, scope, condition)) {
-      c = form->stop;
-    } else {
-      int depth = OperandDepth;
-      Evaluate(c, scope, 0, form);
-      if (HasError()) {
-        p = c;
-        return;
-      }
-      if (OperandDepth > depth) condition = OperandStack[OperandDepth - 1];
-      OperandDepth = depth;
+    Value condition;
+    if (!TakeValue(c, scope, nullptr, condition)) condition = 1;  // an empty condition is true
+    if (HasError()) {
+      p = c;
+      return;
     }
     if (condition == 0) {
       p = c;
@@ -136,18 +120,18 @@ void DoPasses(TextPosition& p, Scope scope, TextPosition bodyStart) {
   for (;;) {
     p = bodyStart;
     if (ExecBody(p, scope)) return;
-    if (!DoCondition(p, scope, bodyStart)) return;
+    if (!DoConditionHolds(p, scope, bodyStart)) return;
   }
 }
 
-bool DoCondition(TextPosition& p, Scope scope, TextPosition bodyStart) {
+bool DoConditionHolds(TextPosition& p, Scope scope, TextPosition bodyStart) {
   SkipBlanks(p);
   if (!AcceptKeyword(p, "while (")) {
     Fault(p, FaultKind::WhileExpected, {.origin = bodyStart});
     return false;
   }
   Value condition;
-  return Condition(p, scope, condition) && condition != 0;
+  return TakeCondition(p, scope, condition) && condition != 0;
 }
 
 namespace {
@@ -165,7 +149,7 @@ void ExecAssignment(TextPosition& p, Scope scope, int slot) {
   bool inMemory = true;
   if (indexed) {
     Value index;
-    if (!EvalIndex(p, scope, index, nullptr)) return;
+    if (!TakeIndex(p, scope, index, nullptr)) return;
     base = VariableTable[slot].value;
     inMemory = IndexedAddress(name, base, index, address, width);
   }
@@ -176,14 +160,12 @@ void ExecAssignment(TextPosition& p, Scope scope, int slot) {
   }
   p++;
   Value v;
-  bool hasValue = EvalValue(p, scope, v, nullptr);
-  if (HasError()) {
+  if (!TakeRequiredValue(p, scope, nullptr, v) || HasError()) {
     Fault(p, FaultKind::RightSideFailed, {.origin = name});  // reported where the right-hand side stopped
     return;
   }
-  if (!hasValue) return;
   if (!inMemory) {
-    Fault(name, FaultKind::AddressOutside, {.origin = name, .number = Wrap(address), .extra = base});
+    FaultOutside(name, address, base);
     return;
   }
   if (!indexed) {
@@ -224,21 +206,21 @@ void ExecAssignment(TextPosition& p, Scope scope, int slot) {
   switch (kind) {
     case StatementKind::If:
       AcceptKeyword(p, "if (");
-      if (code == nullptr || !RunStatementCode(*code, p, scope, -1)) ExecIf(p, scope);
+      if (code == nullptr || !TryStatementCode(*code, p, scope, -1)) ExecIf(p, scope);
       break;
     case StatementKind::For:
       AcceptKeyword(p, "for (");
-      if (code == nullptr || !RunStatementCode(*code, p, scope, -1)) ExecFor(p, scope);
+      if (code == nullptr || !TryStatementCode(*code, p, scope, -1)) ExecFor(p, scope);
       break;
     case StatementKind::Do:
       AcceptKeyword(p, "do ");
-      if (code == nullptr || !RunStatementCode(*code, p, scope, -1)) ExecDo(p, scope);
+      if (code == nullptr || !TryStatementCode(*code, p, scope, -1)) ExecDo(p, scope);
       break;
     case StatementKind::Name: {
       int slot = FindVariable(p, scope);
       if (slot < 0) {
         CallProcedure(p, scope, form != nullptr && form->call >= 0 ? &CallFormOf(form->call) : nullptr);
-      } else if (code == nullptr || !RunStatementCode(*code, p, scope, slot)) {
+      } else if (code == nullptr || !TryStatementCode(*code, p, scope, slot)) {
         ExecAssignment(p, scope, slot);
       }
       break;
@@ -276,7 +258,7 @@ static bool ExecBlock(TextPosition& p, Scope scope) {
 }
 
 bool ExecBody(TextPosition& p, Scope scope) {
-  if (RunAssignmentBody(p, scope)) return false;
+  if (TryAssignmentBody(p, scope)) return false;
   NestingLevel level(p);
   if (!level.Entered()) return true;
   SkipBlanks(p);

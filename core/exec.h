@@ -22,6 +22,6 @@ void ForPasses(TextPosition& p, Scope scope, TextPosition header);
 void DoPasses(TextPosition& p, Scope scope, TextPosition bodyStart);
 // do: after the body, up to p, ran: the "while (" and the condition. Answers
 // whether the loop goes on; `bodyStart` is just after "do ".
-bool DoCondition(TextPosition& p, Scope scope, TextPosition bodyStart);
+[[nodiscard]] bool DoConditionHolds(TextPosition& p, Scope scope, TextPosition bodyStart);
 
 }  // namespace vorla

@@ -95,8 +95,10 @@ void ReadPrefixed(TextPosition& p, Scope scope, const EvalForm* inner) {
 void ReadIndexed(TextPosition& p, Scope scope, TextPosition name, int slot, const EvalForm* index) {
   Value i;
   uint32_t address, width;
-  if (!EvalIndex(p, scope, i, index)) return;
-  if (!IndexedTarget(name, VariableTable[slot].value, i, address, width)) {
+  if (!TakeIndex(p, scope, i, index)) return;
+  const Value base = VariableTable[slot].value;
+  if (!IndexedAddress(name, base, i, address, width)) {
+    FaultOutside(name, address, base);
     p = name;
     return;
   }
@@ -197,11 +199,6 @@ void ApplyOperators(TextPosition& p, Scope scope, int minLevel, int entryDepth, 
   }
 }
 
-// A straight-line program, run as an evaluation that nests `levels` deeper
-// than the current one: the Value and Modulo_ that the evaluation gives; false,
-// with nothing changed, where the evaluation would do anything else: a name that means no variable of its decoded length, an index outside
-// script memory, a division by zero (its notice and keyboard poll), a nesting
-// or operand limit.
 }  // namespace
 
 // operand { operator operand } — operators at or below minLevel are left to
@@ -218,7 +215,7 @@ bool Evaluate(TextPosition& p, Scope scope, int minLevel, const EvalForm* form) 
   if (HasError()) return true;
   const int entryDepth = OperandDepth;
   Value v;
-  if (form != nullptr && form->pure >= 0 && RunExpression(form->pure, scope, 0, v)) {
+  if (form != nullptr && form->pure >= 0 && TryExpressionCode(form->pure, scope, 0, v)) {
     OperandStack[OperandDepth++] = v;
     p = form->stop;
     form = nullptr;
@@ -241,23 +238,41 @@ bool EvalExpression(TextPosition& p, Scope scope, int minLevel) {
   return Evaluate(p, scope, minLevel, EvalFormAt(p, minLevel));
 }
 
-bool EvalIndex(TextPosition& p, Scope scope, Value& index, const EvalForm* form) {
-  int depth = OperandDepth;
+bool TakeValue(TextPosition& p, Scope scope, const EvalForm* form, Value& out, uint8_t close) {
+  if (form == nullptr) form = EvalFormAt(p, 0);
+  Value v;
+  if (TryPureValue(form, scope, v)) {
+    p = form->stop;
+    if (form->faultAtStop) FaultNoOperator(p);
+    if (close == 0 || PeekText(p) == close) {
+      out = v;
+      return true;
+    }
+    OperandStack[OperandDepth++] = v;  // the program's operand limit leaves room for it
+    return false;
+  }
+  const int32_t depth = OperandDepth;
+  Evaluate(p, scope, 0, form);
+  if (close != 0 && PeekText(p) != close) return false;
+  if (OperandDepth == depth) return false;
+  out = OperandStack[OperandDepth - 1];
+  OperandDepth = depth;
+  return true;
+}
+
+bool TakeIndex(TextPosition& p, Scope scope, Value& index, const EvalForm* form) {
   const TextPosition open = p++;
-  Evaluate(p, scope, 0, form != nullptr ? form : EvalFormAt(p, 0));
+  const bool taken = TakeValue(p, scope, form, index, ']');
   if (PeekText(p) != ']') {
-    // the index Value, if any, stays on the stack as the operand
     Fault(p, FaultKind::CloseBracketExpected, {.origin = open});
     StepOne(p);
     return false;
   }
   ClearStopAt(p);  // the ']' the index stops at
-  if (OperandDepth == depth) {
+  if (!taken) {
     Fault(p, FaultKind::ValueExpected);  // [] holds no index
     return false;
   }
-  index = OperandStack[OperandDepth - 1];
-  OperandDepth = depth;
   p++;
   return !HasError();
 }
@@ -268,34 +283,14 @@ bool IndexedAddress(TextPosition name, Value base, Value index, uint32_t& addres
   return InScriptMemory(address, width);
 }
 
-bool IndexedTarget(TextPosition name, Value base, Value index, uint32_t& address, uint32_t& width) {
-  if (IndexedAddress(name, base, index, address, width)) return true;
+void FaultOutside(TextPosition name, uint32_t address, Value base) {
   Fault(name, FaultKind::AddressOutside, {.origin = name, .number = Wrap(address), .extra = base});
-  return false;
 }
 
-bool PureValue(const EvalForm* form, Scope scope, Value& out) {
-  return form != nullptr && form->pure >= 0 && RunExpression(form->pure, scope, 1, out);
+bool TryPureValue(const EvalForm* form, Scope scope, Value& out) {
+  return form != nullptr && form->pure >= 0 && TryExpressionCode(form->pure, scope, 1, out);
 }
 
 void FaultNoOperator(TextPosition p) { Fault(p, FaultKind::OperatorExpected); }
-
-bool EvalValue(TextPosition& p, Scope scope, Value& out, const EvalForm* form) {
-  if (form == nullptr) form = EvalFormAt(p, 0);
-  if (PureValue(form, scope, out)) {
-    p = form->stop;
-    if (form->faultAtStop) FaultNoOperator(p);
-    return true;
-  }
-  int depth = OperandDepth;
-  Evaluate(p, scope, 0, form);
-  if (OperandDepth > depth) {
-    out = OperandStack[OperandDepth - 1];
-    OperandDepth = depth;
-    return true;
-  }
-  if (!HasError()) Fault(p, FaultKind::ValueExpected);
-  return false;
-}
 
 }  // namespace vorla

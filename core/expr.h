@@ -50,37 +50,51 @@ inline Value ReadIndexedValue(uint32_t address, uint32_t width) {
 bool Evaluate(TextPosition& p, Scope scope, int minLevel, const EvalForm* form);
 
 // The Value of a whole expression (minimum level 0) from its form's decoded
-// code, as EvalExpression at the form's key gives it before
-// the stop character is looked at: false, with nothing changed, where the
-// program cannot give it (no form or no program, a pending fault, or the
-// evaluation would do anything else); the cursor is then the caller's to
-// move, to the form's stop.
-bool PureValue(const EvalForm* form, Scope scope, Value& out);
+// code, as EvalExpression at the form's key gives it before the stop
+// character is looked at: false, with nothing changed, where the program
+// cannot give it (no form or no program, a pending fault, or the evaluation
+// would do anything else); the cursor is then the caller's to move, to the
+// form's stop.
+[[nodiscard]] bool TryPureValue(const EvalForm* form, Scope scope, Value& out);
 
 // The fault of an expression that stops at p, where an operator is expected
 // and the character there is none.
 void FaultNoOperator(TextPosition p);
 
-// Evaluates one whole expression (with the form decoded for p, if any) and
-// pops its Value into `out`. An expression that leaves no Value is a fault
-// where it should have begun. Answers whether a Value was taken; the cursor
-// stays where the evaluation stopped.
-bool EvalValue(TextPosition& p, Scope scope, Value& out, const EvalForm* form);
+// Every construct that needs the Value of one whole expression takes it here:
+// evaluates from p (with the form decoded for p, if any), leaves the cursor
+// where the evaluation stopped, and takes the Value it gave off OperandStack
+// into `out`. Answers whether a Value was taken. With `close` set, an
+// evaluation that stops at any other character takes nothing: OperandStack
+// stays as the evaluation left it, its Value the operand of the construct
+// that failed. The stop character and a missing Value are the caller's to
+// judge, each by its own rule.
+[[nodiscard]] bool TakeValue(TextPosition& p, Scope scope, const EvalForm* form, Value& out, uint8_t close = 0);
 
-// [index] after a variable's name, from the '[': evaluates the index (with the
+// TakeValue for an expression that must give a Value: one that gives none is
+// a fault of `missing` where it stopped, unless a fault is pending already.
+[[nodiscard]] inline bool TakeRequiredValue(TextPosition& p, Scope scope, const EvalForm* form, Value& out,
+                                            FaultKind missing = FaultKind::ValueExpected) {
+  if (TakeValue(p, scope, form, out)) return true;
+  if (!HasError()) Fault(p, missing);
+  return false;
+}
+
+// [index] after a variable's name, from the '[': takes the index (with the
 // form decoded for just past the '[', if any) and steps over the ']'. A
 // missing ']' is a fault at the character found instead (the cursor goes one
 // past it, and the index Value stays on the stack); an empty index is a fault
-// at the ']'.
-bool EvalIndex(TextPosition& p, Scope scope, Value& index, const EvalForm* form);
+// at the ']'. Answers whether the index was taken with no fault pending.
+[[nodiscard]] bool TakeIndex(TextPosition& p, Scope scope, Value& index, const EvalForm* form);
 
 // Where name[index] reaches from the variable's Value `base`: one byte at
 // base + index for a name beginning with '_', else the Value at base + 4 *
 // index. Answers whether those bytes lie inside script memory.
-bool IndexedAddress(TextPosition name, Value base, Value index, uint32_t& address, uint32_t& width);
+[[nodiscard]] bool IndexedAddress(TextPosition name, Value base, Value index, uint32_t& address, uint32_t& width);
 
-// IndexedAddress, with bytes outside script memory a fault at the name.
-bool IndexedTarget(TextPosition name, Value base, Value index, uint32_t& address, uint32_t& width);
+// The fault of name[index] reaching `address`, outside script memory, from
+// the variable's Value `base`: at the name.
+void FaultOutside(TextPosition name, uint32_t address, Value base);
 
 // A decoded form holds while the text generation it was read in stands; after
 // anything that may have run a script's store, the caller keeps it only then.

@@ -44,11 +44,11 @@ bool AcceptKeywordAndBlank(TextPosition& p, std::string_view literal);
 
 // Passes over one statement (up to its first ';') or one brace block. Answers
 // false when the text ended first; p then stands on the NUL.
-bool WalkStatement(TextPosition& p);
+[[nodiscard]] bool WalkStatement(TextPosition& p);
 
 // From just inside an opened '(', moves just past the ')' that closes it.
 // Answers false when the text ended first; p then stands on the NUL.
-bool WalkToCloseParen(TextPosition& p);
+[[nodiscard]] bool WalkToCloseParen(TextPosition& p);
 
 // Moves one character on, but never past the NUL.
 inline void StepOne(TextPosition& p) {

@@ -123,6 +123,13 @@ TextPosition StoreConstant(const char* text);
 // is pending re-points it (a statement names where its own reading stopped);
 // the first fault before it is kept in FirstFault. Not inline: its record
 // would otherwise take room in the frame of every recursive routine.
+//
+// A routine that may record a fault answers nothing, or whether ErrorPosition
+// is set when it returns, as ExecBody and EvalExpression do. The few that
+// answer anything else are [[nodiscard]] and say what they answer in their
+// names: Take... answers whether it took a Value (or made a call), Try...
+// whether a shortcut did the work (when not, it changed nothing and the
+// caller goes the long way). Expected stops are cleared only by ClearStopAt.
 inline bool HasError() { return ErrorPosition != kNoError; }
 void Fault(TextPosition at, FaultKind kind, FaultDetails details = {});
 inline void RequestStop() { ErrorPosition = StopRequested; }
@@ -141,13 +148,12 @@ inline void ClearStopAt(TextPosition at) {
 
 // OperandStack; a full stack is a fault at `at`, unless a fault is already
 // recorded (a call's result after its body failed): that one is reported.
-inline bool Push(Value v, TextPosition at) {
+inline void Push(Value v, TextPosition at) {
   if (OperandDepth >= kMaxOperands) {
     if (!HasError()) Fault(at, FaultKind::OperandsFull, {.number = kMaxOperands});
-    return false;
+    return;
   }
   OperandStack[OperandDepth++] = v;
-  return true;
 }
 inline Value Pop() { return OperandStack[--OperandDepth]; }
 

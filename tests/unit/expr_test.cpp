@@ -202,12 +202,40 @@ TEST_F(ExprTest, MissingOperandBeforeACommaLeavesNoValue) {
   Prepare("1 + , 2);");
   TextPosition p = exprStart_;
   Value v = 99;
-  EXPECT_FALSE(EvalValue(p, Scope{VariableCount, kLiveTop}, v, nullptr));
+  EXPECT_FALSE(TakeRequiredValue(p, Scope{VariableCount, kLiveTop}, nullptr, v));
   EXPECT_EQ(Offset(ErrorPosition), 4);
   EXPECT_EQ(OperandDepth, 0);
 
   Prepare("2 * 3 - ,");
   EXPECT_EQ(Evaluate().pushed, 0);
+}
+
+// A construct takes the Value of its whole expression; one that expects a
+// closing character and finds another takes nothing, and the Value stays on
+// the stack as the operand of the construct that failed.
+TEST_F(ExprTest, TakeValueLeavesTheStopAndAMissingValueToTheCaller) {
+  Value v = 0;
+  Prepare("4 + 5]");
+  TextPosition p = exprStart_;
+  EXPECT_TRUE(TakeValue(p, Scope{VariableCount, kLiveTop}, nullptr, v, ']'));
+  EXPECT_EQ(v, 9);
+  EXPECT_EQ(OperandDepth, 0);
+  EXPECT_EQ(Offset(p), 5);
+  EXPECT_EQ(Offset(ErrorPosition), 5) << "the evaluator's stop at the ']' is the caller's to clear";
+
+  Prepare("4 + 5;");
+  p = exprStart_;
+  EXPECT_FALSE(TakeValue(p, Scope{VariableCount, kLiveTop}, nullptr, v, ']'));
+  EXPECT_EQ(OperandDepth, 1);
+  EXPECT_EQ(OperandStack[0], 9);
+  EXPECT_EQ(Offset(p), 5);
+  EXPECT_FALSE(HasError());
+
+  Prepare(" ;");
+  p = exprStart_;
+  EXPECT_FALSE(TakeValue(p, Scope{VariableCount, kLiveTop}, nullptr, v));
+  EXPECT_EQ(Offset(p), 1);
+  EXPECT_FALSE(HasError()) << "an empty expression is no fault of its own";
 }
 
 TEST_F(ExprTest, The33rdOperandIsAFaultAtIt) {

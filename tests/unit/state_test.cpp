@@ -93,8 +93,9 @@ TEST_F(StateTest, WordsAreLittleEndian) {
 }
 
 TEST_F(StateTest, OperandStackFullIsAFaultAtTheOperand) {
-  for (int i = 0; i < kMaxOperands; i++) EXPECT_TRUE(Push(i, kSourceBase));
-  EXPECT_FALSE(Push(99, kSourceBase + 7));
+  for (int i = 0; i < kMaxOperands; i++) Push(i, kSourceBase);
+  EXPECT_FALSE(HasError());
+  Push(99, kSourceBase + 7);
   EXPECT_EQ(OperandDepth, kMaxOperands);
   EXPECT_EQ(ErrorPosition, kSourceBase + 7);
   EXPECT_EQ(Pop(), kMaxOperands - 1);

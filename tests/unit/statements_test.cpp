@@ -57,6 +57,11 @@ TEST_F(StatementTest, WhereEachStatementLeavesTheCursor) {
       {"do x = x + 1; while (x < 3 ;", ";", ";"},
       {"Array_[1 = 2;", "", ";"},
       {"zz(1);", "zz(1);", "zz(1);"},
+      // an unclosed index keeps its Value as the operand: the ')' after it is passed
+      {"x = (y[1;);", ";", ";"},
+      {"if (y[1;) x = 1;", " x = 1;", ";) x = 1;"},
+      {"if (x y) z = 1;", "y) z = 1;", "y) z = 1;"},
+      {"for (x = 0; x y; x = x + 1) z = 1;", "y; x = x + 1) z = 1;", "y; x = x + 1) z = 1;"},
       {"if  (1) x = 1;", "if  (1) x = 1;", "if  (1) x = 1;"},
       // cut off by the end of the text: a fault there, and nothing passes it
       {"x = 1", "", ""},
