@@ -238,21 +238,22 @@ BodyCode BodyAt(TextPosition at) {
   return body;
 }
 
+// Just past the ';' of the assignment whose form begins at `at` (one without
+// an index when `plainOnly`), or 0 where the decoder reads no such statement.
+TextPosition AfterAssignment(TextPosition at, bool plainOnly) {
+  const StatementForm* form = StatementFormNow(at);
+  if (form == nullptr || form->value < 0 || (plainOnly && form->index >= 0)) return 0;
+  const TextPosition stop = EvalFormOf(form->value).stop;
+  return PeekText(stop) == ';' ? stop + 1 : 0;
+}
+
 // for (init; condition; step) body: the condition after an initial statement
 // that is empty or an assignment, as the decoder reads them.
 int32_t CompileFor(const StatementForm& form) {
   TextPosition init = form.first + 5;
   SkipBlanks(init);
-  TextPosition conditionAt;
-  if (PeekText(init) == ';') {
-    conditionAt = init + 1;
-  } else {
-    const StatementForm* initForm = StatementFormNow(init);
-    if (initForm == nullptr || initForm->value < 0 || initForm->index >= 0) return -1;
-    const EvalForm& value = EvalFormOf(initForm->value);
-    if (PeekText(value.stop) != ';') return -1;
-    conditionAt = value.stop + 1;
-  }
+  const TextPosition conditionAt = PeekText(init) == ';' ? init + 1 : AfterAssignment(init, true);
+  if (conditionAt == 0) return -1;
   const EvalForm* condition = ExpressionAt(conditionAt, ';');
   if (condition == nullptr) return -1;
   TextPosition step = condition->stop + 1, body = step, exit = condition->stop;
@@ -279,11 +280,8 @@ int32_t CompileDo(const StatementForm& form) {
   if (PeekText(end) == '{') {
     if (!SkipStatement(end)) return -1;
   } else {
-    const StatementForm* bodyForm = StatementFormNow(end);
-    if (bodyForm == nullptr || bodyForm->value < 0) return -1;
-    const EvalForm& value = EvalFormOf(bodyForm->value);
-    if (PeekText(value.stop) != ';') return -1;
-    end = value.stop + 1;
+    end = AfterAssignment(end, false);
+    if (end == 0) return -1;
   }
   TextPosition condition = end;
   SkipBlanks(condition);
