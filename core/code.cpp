@@ -412,18 +412,19 @@ bool RunBody(const BodyCode& body, TextPosition& p, Scope scope) {
 
 // The walker's passes of the loop, with the condition from its code and the
 // body and step where the form says, while the text stays as it was decoded.
+// Whatever the loop runs may end that text generation, and the code's pools
+// with it: the code is read only while the generation stands, and what a
+// pass needs after its body is taken from it before the body runs.
 void RunFor(const StatementCode& code, TextPosition& p, Scope scope) {
+  const uint64_t generation = ScriptMemory::Generation();
   const TextPosition header = p;
   if (ExecBody(p, scope)) return;
-  if (p != code.conditionAt) {
-    ForPasses(p, scope, header);
-    return;
-  }
-  const uint64_t generation = ScriptMemory::Generation();
+  const TextPosition conditionStart = p;
   for (;;) {
+    p = conditionStart;
     Value condition;
-    if (ScriptMemory::Generation() != generation || !TryExpressionCode(code.condition, scope, 1, condition)) {
-      p = code.conditionAt;
+    if (ScriptMemory::Generation() != generation || p != code.conditionAt ||
+        !TryExpressionCode(code.condition, scope, 1, condition)) {
       ForPasses(p, scope, header);
       return;
     }
@@ -432,12 +433,14 @@ void RunFor(const StatementCode& code, TextPosition& p, Scope scope) {
       return;
     }
     TextPosition body = code.bodyAt;
+    TextPosition step = code.stepAt;
+    BodyCode stepCode = code.step;
     if (RunBody(code.body, body, scope)) {
       p = body;
       return;
     }
-    TextPosition step = code.stepAt;
-    if (RunBody(code.step, step, scope)) {
+    if (ScriptMemory::Generation() != generation) stepCode.kind = BodyKind::Other;  // the walker runs it
+    if (RunBody(stepCode, step, scope)) {
       p = step;
       return;
     }
@@ -446,13 +449,14 @@ void RunFor(const StatementCode& code, TextPosition& p, Scope scope) {
 
 void RunDo(const StatementCode& code, TextPosition& p, Scope scope) {
   const uint64_t generation = ScriptMemory::Generation();
+  const TextPosition bodyAt = code.bodyAt;
   for (;;) {
-    p = code.bodyAt;
+    p = bodyAt;
     if (RunBody(code.body, p, scope)) return;
     Value condition;
     if (ScriptMemory::Generation() != generation || p != code.bodyEnd ||
         !TryExpressionCode(code.condition, scope, 1, condition)) {
-      if (DoConditionHolds(p, scope, code.bodyAt)) DoPasses(p, scope, code.bodyAt);
+      if (DoConditionHolds(p, scope, bodyAt)) DoPasses(p, scope, bodyAt);
       return;
     }
     p = code.stop + 1;
