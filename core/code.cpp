@@ -466,7 +466,11 @@ void RunDo(const StatementCode& code, TextPosition& p, Scope scope) {
 
 }  // namespace
 
-void ForgetCode() { nodes.count = expressions.count = statementCodes.count = 0; }
+void ForgetCode() {
+  nodes.Clear();
+  expressions.Clear();
+  statementCodes.Clear();
+}
 
 int32_t CompileExpression(const EvalForm& form) {
   if (expressions.Full()) return -1;

@@ -51,8 +51,13 @@ PositionRecord* RecordAt(TextPosition p) {
     const uint64_t stood = StatementCount - generationBegan;
     eager = stood == 0 || stood >= kSettledStatements;
     generationBegan = StatementCount;
-    EvalForms.count = steps.count = calls.count = StatementForms.count = arguments.count = 0;
-    NameLists.count = names.count = 0;
+    EvalForms.Clear();
+    steps.Clear();
+    calls.Clear();
+    StatementForms.Clear();
+    arguments.Clear();
+    NameLists.Clear();
+    names.Clear();
     ForgetCode();
     poolGeneration = generation;
   }

@@ -19,6 +19,17 @@
 #pragma once
 #include <cstdint>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define VORLA_POISON_POOLS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VORLA_POISON_POOLS 1
+#endif
+#endif
+#ifdef VORLA_POISON_POOLS
+#include <sanitizer/asan_interface.h>
+#endif
+
 #include "core/scan.h"
 #include "core/state.h"
 
@@ -119,14 +130,26 @@ struct PositionRecord {
 extern PositionRecord DecodedRecords[kSourceSize];
 
 // The forms of the current generation, in pools emptied when it changes.
+// Under AddressSanitizer an emptied pool's items are poisoned until they are
+// handed out again, so that reading a form or code of an ended generation
+// is caught where it happens.
 template <typename T, int32_t kCapacity>
 struct Pool {
   T items[kCapacity];
   int32_t count;
   bool Full() const { return count >= kCapacity; }
   int32_t Add(const T& item) {
+#ifdef VORLA_POISON_POOLS
+    ASAN_UNPOISON_MEMORY_REGION(&items[count], sizeof(T));
+#endif
     items[count] = item;
     return count++;
+  }
+  void Clear() {
+#ifdef VORLA_POISON_POOLS
+    ASAN_POISON_MEMORY_REGION(items, sizeof(T) * size_t(count));
+#endif
+    count = 0;
   }
 };
 extern Pool<EvalForm, kSourceSize> EvalForms;
