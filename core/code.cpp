@@ -434,13 +434,13 @@ void RunFor(const StatementCode& code, TextPosition& p, Scope scope) {
     }
     TextPosition body = code.bodyAt;
     TextPosition step = code.stepAt;
-    BodyCode stepCode = code.step;
     if (RunBody(code.body, body, scope)) {
       p = body;
       return;
     }
-    if (ScriptMemory::Generation() != generation) stepCode.kind = BodyKind::Other;  // the walker runs it
-    if (RunBody(stepCode, step, scope)) {
+    // A step whose code went with the generation is the walker's.
+    static constexpr BodyCode kWalked{BodyKind::Other, -1, 0};
+    if (RunBody(ScriptMemory::Generation() == generation ? code.step : kWalked, step, scope)) {
       p = step;
       return;
     }
