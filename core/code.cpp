@@ -210,7 +210,7 @@ int StackFor(const EvalForm& f) {
 }
 
 // The expression form that begins at `key`, when it has code and stops where
-// `stop` says; -1 otherwise.
+// `stop` says; nullptr otherwise.
 const EvalForm* ExpressionAt(TextPosition key, uint8_t stop) {
   int32_t index = DecodeExpression(key);
   if (index < 0) return nullptr;
@@ -376,22 +376,33 @@ int TargetSlot(const StatementCode& code, Scope scope) {
   return code.slot;
 }
 
+// A statement that code ran, counted as ExecStatement counts it (the caller
+// has seen that the step budget is not spent).
+void CountStatement() {
+  StatementCount++;
+  if (StepBudget > 0) StepBudget--;
+}
+
+// ExecBody at p for a body that is the one assignment `code`, run from its
+// code, the cursor left past its ';'; false, with nothing done, where
+// anything stands in its way.
+[[nodiscard]] bool TryAssignBody(const StatementCode& code, TextPosition& p, Scope scope) {
+  if (StepBudget == 0) return false;
+  const int slot = TargetSlot(code, scope);
+  // Two levels: the body's own, and the evaluation's.
+  if (slot < 0 || !TryAssign(code, scope, slot, 2)) return false;
+  CountStatement();
+  p = code.stop + 1;
+  return true;
+}
+
 // ExecBody(p) for a body that the loop's code runs itself, as ExecBody runs
 // it; false, with nothing done, where anything stands in the way.
 [[nodiscard]] bool TryBodyCode(const BodyCode& body, TextPosition& p, Scope scope) {
-  if (StepBudget == 0) return false;
-  if (body.kind == BodyKind::Empty) {
-    if (HasError() || NestingDepth >= kMaxNesting) return false;
-  } else {
-    const StatementCode& code = statementCodes.items[body.code];
-    const int slot = TargetSlot(code, scope);
-    // Two levels: the body's own, and the evaluation's.
-    if (slot < 0 || !TryAssign(code, scope, slot, 2)) return false;
-    p = code.stop;
-  }
-  StatementCount++;
-  if (StepBudget > 0) StepBudget--;
-  p = body.kind == BodyKind::Empty ? body.first + 1 : p + 1;
+  if (body.kind == BodyKind::Assign) return TryAssignBody(statementCodes.items[body.code], p, scope);
+  if (StepBudget == 0 || HasError() || NestingDepth >= kMaxNesting) return false;
+  CountStatement();
+  p = body.first + 1;
   return true;
 }
 
@@ -541,14 +552,7 @@ bool TryAssignmentBody(TextPosition& p, Scope scope) {
   const StatementForm* form = StatementFormAt(first);
   if (form == nullptr || form->code < 0) return false;
   const StatementCode& code = statementCodes.items[form->code];
-  if (code.kind != CodeKind::Assign || StepBudget == 0) return false;
-  const int slot = TargetSlot(code, scope);
-  // Two levels: the body's own, and the evaluation's.
-  if (slot < 0 || !TryAssign(code, scope, slot, 2)) return false;
-  StatementCount++;
-  if (StepBudget > 0) StepBudget--;
-  p = code.stop + 1;
-  return true;
+  return code.kind == CodeKind::Assign && TryAssignBody(code, p, scope);
 }
 
 bool TryStatementCode(const StatementCode& code, TextPosition& p, Scope scope, int slot) {
