@@ -55,17 +55,6 @@ void IndexLiveSlots() {
   RenewNamesKey();
 }
 
-// Visible from `scope`: the frame from ScopeBase up to Top (or VariableCount),
-// then the globals below both.
-struct Visible {
-  int32_t top, base, globalTop;
-  explicit Visible(Scope scope)
-      : top(std::min(scope.Top, VariableCount)),
-        base(std::max(scope.ScopeBase, 0)),
-        globalTop(std::min({GlobalCount, base, top})) {}
-  bool Contains(int32_t s) const { return s < top && (s >= base || s < globalTop); }
-};
-
 }  // namespace
 
 void PushSlot(TextPosition name, int32_t length) {
@@ -147,7 +136,7 @@ int SearchVariable(TextPosition p, Scope scope) {
   for (int32_t s = visible.top - 1; s >= visible.base; s--) {
     if (VariableAt(p, VariableTable[s])) return s;
   }
-  for (int32_t s = visible.globalTop - 1; s >= 0; s--) {
+  for (int32_t s = visible.GlobalTop() - 1; s >= 0; s--) {
     if (VariableAt(p, VariableTable[s])) return s;
   }
   return -1;

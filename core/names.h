@@ -2,6 +2,8 @@
 // and the one way slots are named and released. Both lookups work on the text
 // in place and record no fault.
 #pragma once
+#include <algorithm>
+
 #include "core/state.h"
 
 namespace vorla {
@@ -75,13 +77,15 @@ void SetGlobalCount(int32_t count);
 // FindVariable when the answer remembered at p does not hold.
 int LookUpVariable(TextPosition p, Scope scope);
 
-// Whether slot s is visible from `scope`.
-inline bool VisibleSlot(int32_t s, Scope scope) {
-  const int32_t top = scope.Top < VariableCount ? scope.Top : VariableCount;
-  if (s >= top) return false;
-  const int32_t base = scope.ScopeBase > 0 ? scope.ScopeBase : 0;
-  return s >= base || (s < GlobalCount && s < base);
-}
+// The slots visible from `scope`: the frame from ScopeBase up to Top (or
+// VariableCount), then the globals below both.
+struct Visible {
+  int32_t top, base;
+  explicit Visible(Scope scope) : top(std::min(scope.Top, VariableCount)), base(std::max(scope.ScopeBase, 0)) {}
+  bool Contains(int32_t s) const { return s < top && (s >= base || s < GlobalCount); }
+  // The visible globals are the slots below this.
+  int32_t GlobalTop() const { return std::min({GlobalCount, base, top}); }
+};
 
 // With every name whole, a slot that is the newest of its bucket and visible
 // has no newer slot that could mean the same name.
@@ -94,15 +98,15 @@ inline int FindVariable(TextPosition p, Scope scope) {
       if (a.call) return -1;
       // The newest slot of the bucket below the scope's top: slots above it,
       // a frame under construction, cannot be seen.
-      const int32_t top = scope.Top < VariableCount ? scope.Top : VariableCount;
+      const Visible visible(scope);
       int32_t newest = NameIndex[a.bucket];
-      while (newest >= top) newest = VariableTable[newest].Older;
+      while (newest >= visible.top) newest = VariableTable[newest].Older;
       int32_t slot = -1;
       if (a.slot < 0) {
         if (newest >= 0) return LookUpVariable(p, scope);
       } else {
-        slot = a.anchor == kFromBase ? scope.ScopeBase + a.slot : a.anchor == kFromTop ? top - a.slot : a.slot;
-        if (slot < 0 || newest != slot || !VisibleSlot(slot, scope) || VariableTable[slot].Name != a.named ||
+        slot = a.anchor == kFromBase ? scope.ScopeBase + a.slot : a.anchor == kFromTop ? visible.top - a.slot : a.slot;
+        if (slot < 0 || newest != slot || !visible.Contains(slot) || VariableTable[slot].Name != a.named ||
             VariableTable[slot].NameLength != a.length) {
           return LookUpVariable(p, scope);
         }
