@@ -49,7 +49,8 @@ const EvalForm* ArgumentForm(const CallForm* call, int k, TextPosition p) {
 // two arguments must stop at its ','; anywhere else the fault is where it
 // stopped, also when one was raised inside it, and no call is made. Answers
 // whether the call was made.
-[[nodiscard]] bool TakeBuiltinCall(TextPosition& p, Scope scope, const RoutineEntry& e, const CallForm* form, Value& result) {
+[[nodiscard]] bool TakeBuiltinCall(TextPosition& p, Scope scope, const RoutineEntry& e, const CallForm* form,
+                                   Value& result) {
   const bool function = e.kind == Kind::Function;
   const int32_t row = int32_t(&e - RoutineTable);
   const uint64_t generation = ScriptMemory::Generation();
@@ -129,11 +130,30 @@ void BindArguments(TextPosition& p, Scope argScope, int32_t first, int32_t n, co
   }
 }
 
+// Names the next slot "return", the result variable of a function's frame,
+// with the Value 0.
+void OpenResultSlot() {
+  VariableTable[VariableCount].value = 0;
+  PushSlot(ReturnName, 6);
+}
+
+// Runs a script routine's body one call deeper in the frame that begins at
+// `base`, then releases the frame. Answers the result variable's Value for a
+// function, 0 for a procedure.
+Value RunInFrame(TextPosition body, int32_t base, bool function) {
+  CallDepth++;
+  ExecBody(body, Scope{base, kLiveTop});
+  CallDepth--;
+  const Value result = function ? VariableTable[base].value : 0;
+  ReleaseSlots(base);
+  return result;
+}
+
 // A script routine: frame, parameters, arguments, body, release. Answers
 // whether the body ran; `result` is then the result variable's Value for a
 // function. A call that failed before its body yields no Value at all.
 [[nodiscard]] bool TakeScriptCall(TextPosition name, TextPosition& p, Scope scope, const RoutineEntry& row,
-                       const CallForm* form, Value& result) {
+                                  const CallForm* form, Value& result) {
   bool function = row.kind == Kind::Function;
   int32_t base = VariableCount;
   result = 0;
@@ -142,8 +162,7 @@ void BindArguments(TextPosition& p, Scope argScope, int32_t first, int32_t n, co
       Fault(name, FaultKind::VariablesFull, {.number = kMaxVariables});
       return false;
     }
-    PushSlot(ReturnName, 6);
-    VariableTable[base].value = 0;
+    OpenResultSlot();
   }
   TextPosition body;
   int32_t n = DeclareParameters(row, body);
@@ -161,15 +180,12 @@ void BindArguments(TextPosition& p, Scope argScope, int32_t first, int32_t n, co
   }
   int32_t first = VariableCount - n;
   BindArguments(p, ArgumentScope(scope, base), first, n, form, int32_t(&row - RoutineTable));
-  bool runs = !HasError();
-  if (runs) {
-    CallDepth++;
-    ExecBody(body, Scope{base, kLiveTop});
-    CallDepth--;
-    if (function) result = VariableTable[base].value;
+  if (HasError()) {
+    ReleaseSlots(base);
+    return false;
   }
-  ReleaseSlots(base);
-  return runs;
+  result = RunInFrame(body, base, function);
+  return true;
 }
 
 // A call of a script routine whose arguments all have decoded code, made as
@@ -177,7 +193,8 @@ void BindArguments(TextPosition& p, Scope argScope, int32_t first, int32_t n, co
 // would be with the frame under construction, which they cannot see; then
 // the frame, the body and the release. False, with nothing done, where the
 // walker would do anything else before the body.
-[[nodiscard]] bool TryCallWithCode(const CallForm& form, TextPosition& p, Scope scope, const RoutineEntry& row, Value& result) {
+[[nodiscard]] bool TryCallWithCode(const CallForm& form, TextPosition& p, Scope scope, const RoutineEntry& row,
+                                   Value& result) {
   const NameListForm& list = NameLists.items[form.parameters];
   const bool function = row.kind == Kind::Function;
   const int32_t base = VariableCount;
@@ -192,21 +209,13 @@ void BindArguments(TextPosition& p, Scope argScope, int32_t first, int32_t n, co
       return false;
     }
   }
-  if (function) {
-    PushSlot(ReturnName, 6);
-    VariableTable[base].value = 0;
-  }
+  if (function) OpenResultSlot();
   for (int k = 0; k < list.count; k++) {
     VariableTable[VariableCount].value = args[k];
     PushSlot(NameOf(list, k).at, NameOf(list, k).length);
   }
   p = form.end;
-  TextPosition body = list.end + 1;
-  CallDepth++;
-  ExecBody(body, Scope{base, kLiveTop});
-  CallDepth--;
-  result = function ? VariableTable[base].value : 0;
-  ReleaseSlots(base);
+  result = RunInFrame(list.end + 1, base, function);
   return true;
 }
 
