@@ -40,6 +40,7 @@ inline constexpr uint32_t kGuardSize = kSourceSize + 16;
 inline constexpr uint32_t kMaxSourceLength = kSourceSize - 1;
 
 inline bool InSource(uint32_t address) { return address - kSourceBase < kSourceSize; }
+inline bool InInput(uint32_t address) { return address - kInputBase < kInputSize; }
 
 class ScriptMemory {
  public:

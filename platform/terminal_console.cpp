@@ -255,8 +255,7 @@ void TerminalConsole::EndOfOutput() {
 
 // The terminal turns the line feed into its line end, as every other one.
 void TerminalConsole::EndLastLine() {
-  static constexpr uint8_t kLineFeed = '\n';
-  if (outputIsTerminal_ && lastByte_ != kLineFeed) Write(&kLineFeed, 1);
+  if (outputIsTerminal_ && lastByte_ != kLF) Write(&kLF, 1);
 }
 
 // ---- Input ----

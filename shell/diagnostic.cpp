@@ -109,12 +109,13 @@ std::string Count(int32_t n, std::string_view noun) {
 }
 std::string Ordinal(int32_t n) { return n > 0 && n < 10 ? kOrdinals[n] : std::to_string(n) + "th"; }
 
-bool Equal(std::string_view a, std::string_view b, bool ignoreCase) {
+// Whether a and b spell the same letters, whatever their case.
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); i++) {
     char x = a[i], y = b[i];
-    if (ignoreCase && x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-    if (ignoreCase && y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
+    if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
     if (x != y) return false;
   }
   return true;
@@ -130,11 +131,9 @@ class Explainer {
  private:
   // ---- The text as the run left it ----
 
-  static bool InText(TextPosition p) { return p - kSourceBase < kSourceSize; }
-  static bool InTyped(TextPosition p) { return p - kInputBase < kInputSize; }
   // A typed line is read from the copy the run's end took.
   uint8_t Byte(TextPosition p) const {
-    return InTyped(p) ? run_.typedLine[p - kInputBase] : Peek(p);
+    return InInput(p) ? run_.typedLine[p - kInputBase] : Peek(p);
   }
   // Where the typed text ends: its line end, or the ';' that Input_ added.
   TextPosition TypedEnd() const {
@@ -144,7 +143,7 @@ class Explainer {
     }
     return end;
   }
-  bool AtTypedEnd(TextPosition p) const { return InTyped(p) && p >= TypedEnd(); }
+  bool AtTypedEnd(TextPosition p) const { return InInput(p) && p >= TypedEnd(); }
   bool Spells(TextPosition p, std::string_view text) const {
     for (size_t i = 0; i < text.size(); i++) {
       if (Byte(p + TextPosition(i)) != uint8_t(text[i])) return false;
@@ -179,14 +178,14 @@ class Explainer {
   }
   // The first byte of the line that p stands in.
   TextPosition LineStart(TextPosition p) const {
-    TextPosition start = InTyped(p) ? kInputBase : SourceStart;
+    TextPosition start = InInput(p) ? kInputBase : SourceStart;
     TextPosition s = p;
     while (s > start && Byte(s - 1) != kCR) s--;
     return s;
   }
   // Back from p over blanks, not past the start of its text.
   TextPosition BackOverBlanks(TextPosition p) const {
-    const TextPosition start = InTyped(p) ? kInputBase : SourceStart;
+    const TextPosition start = InInput(p) ? kInputBase : SourceStart;
     while (p > start && IsBlank(Byte(p - 1))) p--;
     return p;
   }
@@ -212,11 +211,11 @@ class Explainer {
   }
   // "on line N" for a place in the text, "in the typed line" for one there.
   std::string OnLine(TextPosition p) const {
-    if (InTyped(p)) return "in the typed line";
+    if (InInput(p)) return "in the typed line";
     return "on line " + std::to_string(LineOf(p));
   }
   std::string Defined(int32_t row) const {
-    if (row < 0 || row >= RoutineCount || !InText(RoutineTable[row].Name)) return "";
+    if (row < 0 || row >= RoutineCount || !InSource(RoutineTable[row].Name)) return "";
     return ", defined " + OnLine(RoutineTable[row].Name);
   }
   // The parameter list of a script routine's definition that holds p, or -1.
@@ -229,7 +228,7 @@ class Explainer {
   }
   // The name that ends just before p, past blanks back to it.
   std::string NameBefore(TextPosition p) const {
-    const TextPosition start = InTyped(p) ? kInputBase : SourceStart;
+    const TextPosition start = InInput(p) ? kInputBase : SourceStart;
     if (p < start) return "";
     p = BackOverBlanks(p);
     TextPosition end = p;
@@ -272,8 +271,8 @@ class Explainer {
     return colour_ ? std::string("\033[") + code + "m" + std::string(text) + "\033[0m" : std::string(text);
   }
   std::string PlaceOf(TextPosition p) const {
-    if (InTyped(p)) return "typed line:1:" + std::to_string(p - kInputBase + 1) + ": ";
-    if (!InText(p)) return std::string(file_) + ": ";
+    if (InInput(p)) return "typed line:1:" + std::to_string(p - kInputBase + 1) + ": ";
+    if (!InSource(p)) return std::string(file_) + ": ";
     return std::string(file_) + ":" + std::to_string(LineOf(p)) + ":" + std::to_string(p - LineStart(p) + 1) + ": ";
   }
   void Line(TextPosition p, bool error, const std::string& text);
@@ -327,7 +326,7 @@ std::string Explainer::Fill(std::string_view key, const FaultRecord& r) const {
   }
   if (key == "variable") {
     if (d.number >= 0 && d.number < kPredefinedCount) return "a predefined variable";
-    if (d.number >= 0 && d.number < kMaxVariables && InText(VariableTable[d.number].Name)) {
+    if (d.number >= 0 && d.number < kMaxVariables && InSource(VariableTable[d.number].Name)) {
       return "a variable, declared " + OnLine(VariableTable[d.number].Name);
     }
     return "a variable";
@@ -424,7 +423,7 @@ void Explainer::NameHints(const FaultRecord& r) {
   } else if (name == "break" || name == "continue" || name == "goto" || name == "switch") {
     Note("vorla has no '" + name + "': a loop ends when its condition is 0");
   }
-  if (InTyped(r.at)) Note("a line typed for 'Input_' sees no variables, only routines such as 'Rand_'");
+  if (InInput(r.at)) Note("a line typed for 'Input_' sees no variables, only routines such as 'Rand_'");
 }
 
 // Slips in declarations, definitions and statements.
@@ -536,12 +535,12 @@ void Explainer::AddressNote(const FaultRecord& r) {
 // quote, a brace or an apostrophe in it counts.
 void Explainer::CommentNote(TextPosition from, TextPosition to) {
   bool inString = false;
-  for (TextPosition p = from; p < to && InText(p) && Byte(p) != kNul; p++) {
+  for (TextPosition p = from; p < to && InSource(p) && Byte(p) != kNul; p++) {
     uint8_t c = Byte(p);
     if (c == kCR) inString = false;
     if (c == kQuote) inString = !inString;
     if (c != '#' || inString) continue;
-    for (TextPosition q = p + 1; InText(q) && Byte(q) != kCR && Byte(q) != kNul; q++) {
+    for (TextPosition q = p + 1; InSource(q) && Byte(q) != kCR && Byte(q) != kNul; q++) {
       uint8_t h = Byte(q);
       if (h == kQuote || h == '{' || h == '}' || h == kApostrophe) {
         PlaceNote(q, "a body is passed over without regard to its comments: this " + Quote(std::string(1, char(h))) +
@@ -557,7 +556,7 @@ void Explainer::CommentNote(TextPosition from, TextPosition to) {
 // whose name differs from it only in case.
 void Explainer::MissingMainNotes(const FaultRecord& fault) {
   if (fault.kind == FaultKind::BodyNotClosed) CommentNote(fault.details.origin, SourceStart + SourceLength);
-  for (TextPosition p = run_.definitionsEnd; InText(p) && Byte(p) != kNul; p++) {
+  for (TextPosition p = run_.definitionsEnd; InSource(p) && Byte(p) != kNul; p++) {
     if ((Spells(p, "proc main") || Spells(p, "func main")) && !IsNameChar(Byte(p + 9)) && FirstOnLine(p)) {
       PlaceNote(p + 5, "'main' is defined here, after the place where reading the definitions stopped");
       return;
@@ -565,7 +564,7 @@ void Explainer::MissingMainNotes(const FaultRecord& fault) {
   }
   for (int32_t row = InstalledLibrary.BuiltinCount; row < RoutineCount; row++) {
     std::string name = RoutineName(row);
-    if (Equal(name, "main", true)) {
+    if (SameIgnoringCase(name, "main")) {
       PlaceNote(RoutineTable[row].Name, Quote(name) + " differs from 'main' only in case: names are case-sensitive");
       return;
     }
@@ -630,7 +629,7 @@ void Explainer::ExplainFault(const FaultRecord& current, const FaultRecord& firs
 
 void Explainer::Line(TextPosition p, bool error, const std::string& text) {
   out_ += "vorla: " + PlaceOf(p) + (error ? Paint("error", "1;31") : Paint("note", "1;36")) + ": " + text + "\n";
-  if (InText(p) || InTyped(p)) Snippet(p);
+  if (InSource(p) || InInput(p)) Snippet(p);
 }
 
 // "    4 |   PrnDec_(totl);" and a caret under the column. Tabs are kept, the
@@ -639,9 +638,9 @@ void Explainer::Line(TextPosition p, bool error, const std::string& text) {
 void Explainer::Snippet(TextPosition p) {
   const TextPosition start = LineStart(p);
   TextPosition end = start;
-  const TextPosition limit = InTyped(p) ? TypedEnd() : kSourceBase + kSourceSize;
+  const TextPosition limit = InInput(p) ? TypedEnd() : kSourceBase + kSourceSize;
   while (end < limit && Byte(end) != kCR && Byte(end) != kNul) end++;
-  std::string number = std::to_string(InTyped(p) ? 1 : LineOf(p));
+  std::string number = std::to_string(InInput(p) ? 1 : LineOf(p));
   std::string line = std::string(number.size() < 5 ? 5 - number.size() : 0, ' ') + number + " | ";
   std::string caret = "      | ";
   for (TextPosition q = start; q < end; q++) {

@@ -96,10 +96,9 @@ int main(int argc, char** argv) {
   }
   Run run{&console, vorla::RunOutcome::Error};
   if (int error = RunOnInterpreterStack(run); error != 0) {
-    console.Flush();
-    std::fprintf(stderr, "vorla: cannot get a %zu MiB stack for the interpreter: %s\n",
-                 vorla::kInterpreterStackBytes >> 20, std::strerror(error));
-    return Finish(console, kFailedStatus);
+    return Finish(console, kFailedStatus,
+                  "vorla: cannot get a " + std::to_string(vorla::kInterpreterStackBytes >> 20) +
+                      " MiB stack for the interpreter: " + std::strerror(error) + "\n");
   }
   // Colour only for a person reading a terminal who has not asked for none.
   const bool colour = console.ErrorsAreTerminal() && std::getenv("NO_COLOR") == nullptr;

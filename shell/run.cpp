@@ -25,7 +25,7 @@ void ReportError(TextPosition at) {
   PrintConstant("\nerr at ");
   FormatDecimal(LineOf(at), 0);
   PrintConstant(":");
-  if (at < kInputBase || at >= kInputBase + kInputSize) {
+  if (!InInput(at)) {
     PrintLine(at);
     return;
   }
