@@ -28,17 +28,14 @@ Value Divide(Op op, Value, Value) {
 
 // "text": the address of its first character; the cursor passes the closing quote.
 void ReadString(TextPosition& p) {
-  TextPosition start = p++;
-  TextPosition text = p;
-  while (PeekText(p) != kQuote) {
-    if (PeekText(p) == kNul) {
-      Fault(p, FaultKind::LiteralNotClosed, {.origin = start});
-      return;
-    }
-    p++;
+  const TextPosition start = p;
+  p = StringEnd(start);
+  if (PeekText(p) == kNul) {
+    Fault(p, FaultKind::LiteralNotClosed, {.origin = start});
+    return;
   }
   p++;
-  Push(Value(text), start);
+  Push(Value(start + 1), start);
 }
 
 // 'c': the character sign-extended; anything else is a fault at the apostrophe.

@@ -139,6 +139,11 @@ Value HexAt(TextPosition p, TextPosition& end) {
   return Wrap(v);
 }
 
+TextPosition StringEnd(TextPosition p) {
+  for (p++; PeekText(p) != kQuote && PeekText(p) != kNul;) p++;
+  return p;
+}
+
 bool CharacterAt(TextPosition p) {
   return PeekText(p + 1) != kNul && PeekText(p + 2) == kApostrophe;
 }

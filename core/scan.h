@@ -69,6 +69,9 @@ Operator Classify(TextPosition p);
 // Literals: their Value, and the position just past them.
 Value DecimalAt(TextPosition p, TextPosition& end);  // digits, times 10 each, wrapping
 Value HexAt(TextPosition p, TextPosition& end);      // '$' and up to any number of hex digits
+// "text": the closing quote of the literal whose opening quote is at p, or the
+// NUL that ends the text before it.
+TextPosition StringEnd(TextPosition p);
 // 'c': whether the apostrophe at p opens a character literal that the text
 // closes: the character is the one after it, and the literal ends 3 on.
 bool CharacterAt(TextPosition p);
