@@ -177,11 +177,8 @@ bool DecodeOperand(TextPosition at, int depth, OperandForm& o) {
     return true;
   }
   if (c == kQuote) {
-    TextPosition q = at + 1;
-    while (PeekText(q) != kQuote) {
-      if (PeekText(q) == kNul) return false;
-      q++;
-    }
+    const TextPosition q = StringEnd(at);
+    if (PeekText(q) == kNul) return false;
     o.kind = OperandKind::Constant;
     o.value = Value(at + 1);
     o.end = q + 1;
@@ -385,14 +382,11 @@ int RoutineAt(TextPosition p) {
   return r->routine;
 }
 
+// The lookups of decode.h come here only when the current record holds no
+// form yet.
 const EvalForm* FindEvalForm(TextPosition p, int minLevel) {
   PositionRecord* r = RecordAt(p);
-  if (r == nullptr) return nullptr;
-  if (r->eval >= 0) {
-    const EvalForm& f = EvalForms.items[r->eval];
-    return f.minLevel == minLevel ? &f : nullptr;
-  }
-  if (!DecodeNow(r->eval)) return nullptr;
+  if (r == nullptr || !DecodeNow(r->eval)) return nullptr;
   r->eval = kUnseen;  // DecodeEval records what it finds
   int32_t index = DecodeEval(p, minLevel, 0);
   if (index < 0) {
@@ -405,25 +399,19 @@ const EvalForm* FindEvalForm(TextPosition p, int minLevel) {
 
 const StatementForm* FindStatementForm(TextPosition p) {
   PositionRecord* r = RecordAt(p);
-  if (r == nullptr) return nullptr;
-  if (r->statement < 0) {
-    if (!DecodeNow(r->statement)) return nullptr;
-    if (DecodeStatement(p) < 0) {
-      r->statement = kSeen;
-      return nullptr;
-    }
+  if (r == nullptr || !DecodeNow(r->statement)) return nullptr;
+  if (DecodeStatement(p) < 0) {
+    r->statement = kSeen;
+    return nullptr;
   }
   return &StatementForms.items[r->statement];
 }
 
 const NameListForm* FindNameList(TextPosition p) {
   PositionRecord* r = RecordAt(p);
-  if (r == nullptr) return nullptr;
-  if (r->names < 0) {
-    if (!DecodeNow(r->names)) return nullptr;
-    r->names = kUnseen;
-    if (DecodeNames(p) < 0) return nullptr;
-  }
+  if (r == nullptr || !DecodeNow(r->names)) return nullptr;
+  r->names = kUnseen;
+  if (DecodeNames(p) < 0) return nullptr;
   return &NameLists.items[r->names];
 }
 
