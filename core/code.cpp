@@ -546,12 +546,9 @@ int32_t CompileStatement(const StatementForm& form) {
 
 const StatementCode& StatementCodeOf(int32_t code) { return statementCodes.items[code]; }
 
-bool TryAssignmentBody(TextPosition& p, Scope scope) {
-  TextPosition first = p;
-  SkipBlanks(first);
-  const StatementForm* form = StatementFormAt(first);
-  if (form == nullptr || form->code < 0) return false;
-  const StatementCode& code = statementCodes.items[form->code];
+bool TryAssignmentBody(const StatementForm& form, TextPosition& p, Scope scope) {
+  if (form.code < 0) return false;
+  const StatementCode& code = statementCodes.items[form.code];
   return code.kind == CodeKind::Assign && TryAssignBody(code, p, scope);
 }
 

@@ -79,11 +79,12 @@ const StatementCode& StatementCodeOf(int32_t code);
 // statement to the walker before doing anything.
 [[nodiscard]] bool TryStatementCode(const StatementCode& code, TextPosition& p, Scope scope, int slot);
 
-// ExecBody at p for a body that is one assignment with code, made at once;
-// false, with nothing done, where anything stands in its way (a pending
-// fault, the nesting or statement limits, a target that is no variable, or
-// anything the assignment's code leaves to the walker).
-[[nodiscard]] bool TryAssignmentBody(TextPosition& p, Scope scope);
+// ExecBody at p for a body that is the statement of `form`, when that is one
+// assignment with code, made at once; false, with nothing done, where
+// anything stands in its way (a pending fault, the nesting or statement
+// limits, a target that is no variable, or anything the assignment's code
+// leaves to the walker).
+[[nodiscard]] bool TryAssignmentBody(const StatementForm& form, TextPosition& p, Scope scope);
 
 // Forgets all code: the text generation changed.
 void ForgetCode();

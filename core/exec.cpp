@@ -258,12 +258,16 @@ static bool ExecBlock(TextPosition& p, Scope scope) {
 }
 
 bool ExecBody(TextPosition& p, Scope scope) {
-  if (TryAssignmentBody(p, scope)) return false;
+  TextPosition first = p;
+  SkipBlanks(first);
+  // The form of a one-statement body is looked up once, for its code and its run.
+  const StatementForm* form = PeekText(first) == '{' ? nullptr : StatementFormAt(first);
+  if (form != nullptr && TryAssignmentBody(*form, p, scope)) return false;
   NestingLevel level(p);
   if (!level.Entered()) return true;
-  SkipBlanks(p);
+  p = first;
   if (PeekText(p) == '{') return ExecBlock(p, scope);
-  RunStatement(p, scope, StatementFormAt(p));
+  RunStatement(p, scope, form);
   StepOne(p);
   return HasError();
 }
