@@ -1,6 +1,6 @@
-// Console output. Numbers are built backwards in the tail of InputLine, which
-// ends in a double quote, and printed from there as a text, so every number
-// output ends in the same keyboard poll as PrnStr_.
+// Console output. Numbers are built backwards in a scratch that ends in a
+// double quote, the tail of InputLine, and printed from there as a text, so
+// every number output ends in the same keyboard poll as PrnStr_.
 #include "builtins/output.h"
 
 #include <cstring>
@@ -12,20 +12,11 @@ namespace vorla {
 
 namespace {
 
-constexpr TextPosition kScratchEnd = kInputBase + kInputSize - 1;  // holds the closing quote
-constexpr int32_t kLongestField = 127;
+constexpr int32_t kLongestField = 127;  // characters in front of the scratch's closing quote
+static_assert(kInputSize == kLongestField + 1 && kSpareScratchSize == kInputSize);
 
 void Write(const uint8_t* bytes, size_t count) {
   if (count > 0) ActiveConsole->Write(bytes, count);
-}
-
-// Prints `digits` hexadecimal digits of v, then polls.
-void PrintHex(Value v, int digits) {
-  TextPosition at = kScratchEnd;
-  ScriptMemory::StoreByte(at, kQuote);
-  uint32_t bits = Bits(v);
-  for (int i = 0; i < digits; i++, bits >>= 4) ScriptMemory::StoreByte(--at, uint8_t("0123456789ABCDEF"[bits & 15]));
-  PrnStr(Value(at));
 }
 
 // The first `byte` in [from, to), or `to`.
@@ -34,14 +25,21 @@ uint32_t Find(uint8_t byte, uint32_t from, uint32_t to) {
   return found != nullptr ? from + uint32_t(static_cast<const uint8_t*>(found) - ScriptMemory::View(from)) : to;
 }
 
-}  // namespace
+// Begins a number: stores the closing quote in the last byte of the number
+// scratch and answers where that is; the characters go in front of it. The
+// scratch is the tail of InputLine, as scripts know it; but while a typed line
+// in InputLine is evaluated, it is the spare scratch, so that number output
+// from the routines the line calls leaves the text being read alone.
+TextPosition BeginNumber() {
+  const TextPosition end = (EvaluatingInputLine ? kSpareScratchBase + kSpareScratchSize : kInputBase + kInputSize) - 1;
+  ScriptMemory::StoreByte(end, kQuote);
+  return end;
+}
 
-// The text runs to its closing quote or the end of its area; each \n in it
-// goes out as CR LF, every other byte unchanged.
-void PrnStr(Value start) {
-  uint32_t p = Bits(start);
-  uint32_t end = AreaEnd(p, 1);
-  if (end != 0) {
+// Prints the text from p up to its closing quote or `end`; each \n in it goes
+// out as CR LF, every other byte unchanged. Then polls.
+void PrintText(uint32_t p, uint32_t end) {
+  if (end > p) {
     const uint32_t stop = Find(kQuote, p, end);
     uint32_t run = p;  // bytes from here on go out unchanged
     for (uint32_t b; (b = Find(kBackslash, p, stop)) < stop;) {
@@ -57,6 +55,24 @@ void PrnStr(Value start) {
   }
   EndOutput();
   KeyboardPoll();
+}
+
+// Prints `digits` hexadecimal digits of v, then polls.
+void PrintHex(Value v, int digits) {
+  const TextPosition end = BeginNumber();
+  TextPosition at = end;
+  uint32_t bits = Bits(v);
+  for (int i = 0; i < digits; i++, bits >>= 4) ScriptMemory::StoreByte(--at, uint8_t("0123456789ABCDEF"[bits & 15]));
+  PrintText(at, end + 1);
+}
+
+}  // namespace
+
+// The text runs to its closing quote or the end of its area (AreaEnd is 0
+// outside every area: nothing is printed).
+void PrnStr(Value start) {
+  uint32_t p = Bits(start);
+  PrintText(p, AreaEnd(p, 1));
 }
 
 void EndOutput() {
@@ -77,8 +93,8 @@ void FormatDecimal(Value v, int32_t width) {
     ActiveConsole->WriteRepeated(kSpace, size_t(width - kLongestField));
     width = kLongestField;
   }
-  TextPosition at = kScratchEnd;
-  ScriptMemory::StoreByte(at, kQuote);
+  const TextPosition end = BeginNumber();
+  TextPosition at = end;
   uint32_t magnitude = v < 0 ? 0u - Bits(v) : Bits(v);
   do {
     Modulo() = Value(magnitude % 10);
@@ -86,14 +102,14 @@ void FormatDecimal(Value v, int32_t width) {
     magnitude /= 10;
   } while (magnitude != 0);
   if (v < 0) ScriptMemory::StoreByte(--at, '-');
-  int32_t n = int32_t(kScratchEnd - at);
+  int32_t n = int32_t(end - at);
   if (width >= 1 && n > width) {
     at += TextPosition(n - width);
     ScriptMemory::StoreByte(at, '#');
   } else if (width >= 1 && n < width) {
     for (; n < width; n++) ScriptMemory::StoreByte(--at, kSpace);
   }
-  PrnStr(Value(at));
+  PrintText(at, end + 1);
 }
 
 void PrintLine(TextPosition p) {

@@ -18,9 +18,12 @@ namespace vorla {
 using TextPosition = uint32_t;
 
 // The areas. Address 0 lies in none of them, and zero-filled gaps follow the
-// text and the input line, so a walk that runs off either meets a NUL.
+// text and the input line, so a walk that runs off either meets a NUL. The
+// constant area and the spare scratch lie outside what scripts can address.
 inline constexpr uint32_t kConstantBase = 0x0100;  // names of built-ins, "return", "main"
 inline constexpr uint32_t kConstantSize = 0x0100;
+inline constexpr uint32_t kSpareScratchBase = 0x0200;  // number scratch while a typed line is evaluated
+inline constexpr uint32_t kSpareScratchSize = 128;
 inline constexpr uint32_t kSourceBase = 0x1000;    // SourceBuffer: the loaded script text
 inline constexpr uint32_t kSourceSize = 4096;
 inline constexpr uint32_t kInputBase = 0x3000;     // InputLine: the typed line and number scratch

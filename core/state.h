@@ -88,7 +88,7 @@ extern int32_t OperandDepth;
 extern TextPosition ErrorPosition;               // kNoError, StopRequested, or the first fault
 extern int32_t InputLength;                      // bytes typed into InputLine
 extern Value RandomSeed;                         // state of Rand_
-extern bool EvaluatingInputLine;                 // Input_ is evaluating a typed line
+extern bool EvaluatingInputLine;                 // Input_ is evaluating a typed line: numbers go to the spare scratch
 extern int32_t CallDepth;                        // script routine calls now running
 extern int32_t FaultCallDepth;                   // CallDepth when ErrorPosition was last set
 extern FaultRecord CurrentFault;                 // what the fault at ErrorPosition is

@@ -183,6 +183,20 @@ TEST_F(InputTest, ASemicolonAndANulFollowTheTypedBytes) {
   EXPECT_EQ(InputLength, 4);
 }
 
+// Numbers printed by a routine the typed line calls are built aside, so a
+// full line is read to its end as typed; after the line, the tail of
+// InputLine is the number scratch again.
+TEST_F(InputTest, NumbersPrintedFromTheTypedLineLeaveItAlone) {
+  const std::string typed = "p(4)" + std::string(117, ' ') + "+ 38";  // 125 bytes, then the CR
+  Keys(typed + "\r");
+  EXPECT_EQ(Run("func p(v) { PrnDecF_(v, 127); PrnDec_(-1234567890); PrnHex_(v); PrnHexB_(v); return = v; }\r"
+                "proc main() { PrnDec_(Input_() + Modulo_); }"),
+            RunOutcome::Finished);
+  EXPECT_EQ(Out(), typed + "\r" + std::string(126, ' ') + "4-1234567890" + "0000000404" + "43");
+  const std::string line(reinterpret_cast<const char*>(ScriptMemory::View(kInputBase)), kInputSize);
+  EXPECT_EQ(line, typed + "43\"");
+}
+
 // ESC ends the typed line; it does not stop the run.
 TEST_F(InputTest, EscWhileTypingDoesNotStop) {
   Keys(std::string("12") + kEsc + "3\r", false);
