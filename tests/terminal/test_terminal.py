@@ -76,6 +76,11 @@ def take_terminal():
     resource.setrlimit(resource.RLIMIT_CORE, (0, 0))
 
 
+def stty_all(fd):
+    """What `stty -a` says of the terminal on `fd`."""
+    return subprocess.run(["stty", "-a"], stdin=fd, capture_output=True, check=True, timeout=TIMEOUT).stdout
+
+
 def is_raw(settings):
     iflag, oflag, _, lflag = settings[:4]
     return (not lflag & (termios.ECHO | termios.ICANON) and not iflag & termios.ICRNL
@@ -108,6 +113,7 @@ class Run:
         test.addCleanup(os.close, self.master)
         test.addCleanup(os.close, self.slave)
         self.before = termios.tcgetattr(self.slave)
+        self.before_stty = stty_all(self.slave)
         os.write(self.master, ahead)
         self.output = b""
         self.seen = 0  # output up to here has been matched
@@ -250,6 +256,7 @@ class Run:
 
     def assert_settings_restored(self):
         self.test.assertEqual(self.settings(), self.before)
+        self.test.assertEqual(stty_all(self.slave), self.before_stty)
 
 
 # Timing: after every text the interpreter polls the keyboard once and loses
