@@ -25,11 +25,20 @@ termios gSaved;
 termios gRaw;
 volatile sig_atomic_t gWantRaw = 0;    // the run has taken the terminal
 volatile sig_atomic_t gRawActive = 0;  // raw settings in force, not yet put back
-struct sigaction gPrevious[NSIG];      // what each caught signal did before
+// Room for every signal number: 1..NSIG-1, and the real-time signals, which
+// some systems number past NSIG (none past 128).
+constexpr int kSignalSlots = NSIG > 129 ? NSIG : 129;
+struct sigaction gPrevious[kSignalSlots];  // what each caught signal did before
 TerminalConsole* gLive = nullptr;      // the console exit() must flush
 bool gAtExitRegistered = false;
 
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGABRT};
+// Every other signal the system defines ends the process by default, and is
+// caught. These are not: by default they are ignored, continue the process
+// (SIGCONT has a handler of its own), or stop it for reading or changing the
+// terminal from the background; or they cannot be caught. Ctrl-Z's SIGTSTP is
+// caught like an ending signal, which then stops the process instead.
+constexpr int kNotEnding[] = {SIGCHLD, SIGURG, SIGWINCH, SIGCONT, SIGTTIN, SIGTTOU, SIGKILL, SIGSTOP};
+// Signals of the running code's own faults, which happen again when the handler returns.
 constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL};
 constexpr size_t kSignalStackSize = 64 * 1024;
 alignas(16) uint8_t gSignalStack[kSignalStackSize];
@@ -92,37 +101,44 @@ void Catch(int sig, void (*handler)(int, siginfo_t*, void*)) {
   Install(sig, handler);
 }
 
-bool IsFault(int sig) {
-  for (int fault : kFaultSignals) {
-    if (sig == fault) return true;
+template <size_t N>
+bool Among(int sig, const int (&signals)[N]) {
+  for (int listed : signals) {
+    if (sig == listed) return true;
   }
   return false;
 }
 
-// A signal that ends the process: the settings go back, then the signal does
-// what it did before (the default action, or a sanitizer's report). A fault of
-// the running code happens again when the handler returns; any other signal
-// is raised again and takes effect then.
-void OnEndingSignal(int sig, siginfo_t* info, void*) {
+// The highest signal number the system defines, real-time signals included.
+int HighestSignal() {
+  int highest = NSIG - 1;
+#ifdef SIGRTMAX
+  if (SIGRTMAX > highest) highest = SIGRTMAX;
+#endif
+  return highest < kSignalSlots ? highest : kSignalSlots - 1;
+}
+
+// A signal that ends or stops the process: the settings go back, then the
+// signal does what it did before (the default action, or a sanitizer's
+// report). A fault of the running code happens again when the handler
+// returns; any other signal is raised again and takes effect at once. A
+// process still here afterwards was stopped and continued (Ctrl-Z), or met a
+// signal this system ignores by default: the signal is caught again, and the
+// raw settings return in the foreground.
+void OnSignal(int sig, siginfo_t* info, void*) {
   int savedErrno = errno;
   PutBackSettings();
   sigaction(sig, &gPrevious[sig], nullptr);
-  if (!IsFault(sig) || info == nullptr || info->si_code <= 0) raise(sig);
-  errno = savedErrno;
-}
-
-// Ctrl-Z: the shell gets its settings back while we are stopped, and the raw
-// ones return when we continue in the foreground.
-void OnStop(int, siginfo_t*, void*) {
-  int savedErrno = errno;
-  PutBackSettings();
-  sigaction(SIGTSTP, &gPrevious[SIGTSTP], nullptr);
-  raise(SIGTSTP);
-  sigset_t stop;
-  sigemptyset(&stop);
-  sigaddset(&stop, SIGTSTP);
-  sigprocmask(SIG_UNBLOCK, &stop, nullptr);  // the process stops here
-  Install(SIGTSTP, OnStop);
+  if (Among(sig, kFaultSignals) && info != nullptr && info->si_code > 0) {
+    errno = savedErrno;
+    return;
+  }
+  raise(sig);
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, sig);
+  pthread_sigmask(SIG_UNBLOCK, &only, nullptr);  // the signal takes its action here
+  Install(sig, OnSignal);
   TakeIfForeground();
   errno = savedErrno;
 }
@@ -182,9 +198,9 @@ TerminalConsole::~TerminalConsole() {
 void TerminalConsole::TakeTerminal() {
   if (!inputIsTerminal_ || gWantRaw) return;
   UseSignalStack();
-  for (int sig : kEndingSignals) Catch(sig, OnEndingSignal);
-  for (int sig : kFaultSignals) Catch(sig, OnEndingSignal);
-  Catch(SIGTSTP, OnStop);
+  for (int sig = 1, highest = HighestSignal(); sig <= highest; sig++) {
+    if (!Among(sig, kNotEnding)) Catch(sig, OnSignal);  // a number the system reserves is refused
+  }
   Catch(SIGCONT, OnContinue);
   gWantRaw = 1;
   InForeground();

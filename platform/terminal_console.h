@@ -36,14 +36,16 @@ namespace vorla {
 // WriteError(): from then on OutputFailed() is true and output is dropped.
 //
 // The terminal settings are put back once, on whichever way out comes first:
-// Restore() or the destructor, exit(), SIGINT, SIGTERM, SIGHUP, SIGQUIT,
-// SIGPIPE, SIGABRT, or a fault (SIGSEGV, SIGBUS, SIGFPE, SIGILL; handled on a
-// stack of its own, so a thread whose stack ran out still gets there). The
-// signal paths put them back without waiting for output the terminal has not
-// taken yet, then the signal takes the action it had before. Ctrl-Z puts them
-// back while the process is stopped; it goes raw again when continued in the
-// foreground. One TerminalConsole at a time; it allocates nothing after
-// construction.
+// Restore() or the destructor, exit(), or any signal whose default action
+// ends the process: every signal the system defines, real-time ones included,
+// but those it ignores by default, SIGCONT, the background job's SIGTTIN and
+// SIGTTOU, and the uncatchable ones. A fault (SIGSEGV, SIGBUS, SIGFPE, SIGILL)
+// is handled on a stack of its own, so a thread whose stack ran out still gets
+// there. The signal paths put them back without waiting for output the
+// terminal has not taken yet, then the signal takes the action it had before;
+// a signal the parent ignored stays ignored. Ctrl-Z puts them back while the
+// process is stopped; it goes raw again when continued in the foreground. One
+// TerminalConsole at a time; it allocates nothing after construction.
 class TerminalConsole final : public Console {
  public:
   static constexpr int kEscapeWaitMs = 40;

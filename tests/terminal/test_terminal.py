@@ -101,11 +101,12 @@ class Run:
     """One run of vorla on a fresh pty: standard input, output and error."""
 
     def __init__(self, test, script, job_control=False, background=False, path=None,
-                 stdout=None, ahead=b"", env=None):
+                 stdout=None, ahead=b"", env=None, preexec=None):
         """`background` runs it as a background job (job control implied);
         `path` replaces the script file; `stdout` replaces the terminal as
         standard output, and the banner is then not looked for; `ahead` is
-        typed before the program starts; `env` replaces the environment."""
+        typed before the program starts; `env` replaces the environment;
+        `preexec` runs in the child before vorla starts (not with job control)."""
         self.test = test
         if path is None:
             path = script_file(test, script)
@@ -134,7 +135,7 @@ class Run:
         self.proc = subprocess.Popen(
             args, stdin=self.slave, stdout=self.slave if stdout is None else stdout,
             stderr=self.slave, start_new_session=True, pass_fds=pass_fds, env=env,
-            preexec_fn=None if job_control else take_terminal)
+            preexec_fn=None if job_control else lambda: (take_terminal(), preexec and preexec()))
         test.addCleanup(self._kill)
         if job_control:
             os.close(report_w)
@@ -473,6 +474,54 @@ class SettingsRestoredOnEveryWayOut(unittest.TestCase):
                 os.kill(run.pid, sig)
                 self.assertEqual(run.wait(), -sig)
                 run.assert_settings_restored()
+
+    def test_every_signal_that_ends_a_program_ends_vorla_after_the_settings(self):
+        # Signals vorla has no use for, while it waits for a key and while it
+        # prints: each ends it as it would end any program.
+        waiting = 'var c;\nproc main() {\n  PrnStr_("key? ");\n  c = InpChar_();\n}\n'
+        cases = [(waiting, b"key? ", signal.SIGUSR1), (waiting, b"key? ", signal.SIGALRM),
+                 (LONG_LOOP, b" 100 ", signal.SIGRTMIN + 3), (LONG_LOOP, b" 100 ", signal.SIGRTMAX),
+                 (LONG_LOOP, b" 100 ", signal.SIGSYS)]
+        for script, cue, sig in cases:
+            with self.subTest(signal=sig):
+                run = Run(self, script)
+                run.expect(cue)
+                self.assertTrue(is_raw(run.settings()))
+                os.kill(run.pid, sig)
+                self.assertEqual(run.wait(), -sig)
+                run.assert_settings_restored()
+
+    def test_a_file_size_limit_reached_by_the_output(self):
+        # As in `(ulimit -f 100; vorla big.vl > out)` typed at a terminal.
+        limit = 100 << 10
+        with tempfile.TemporaryFile() as out:
+            run = Run(self, LONG_LOOP, stdout=out,
+                      preexec=lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit)))
+            self.assertEqual(run.wait(), -signal.SIGXFSZ)
+            self.assertEqual(os.fstat(out.fileno()).st_size, limit)
+        run.assert_settings_restored()
+
+    def test_signals_that_end_no_program_leave_the_run_raw(self):
+        # Ignored by default, or by the parent's choice (SIGUSR2 here), while
+        # the line editor waits for a key.
+        run = Run(self, """var c, g;
+proc main() {
+  PrnStr_("key? ");
+  """ + GATE + """
+  c = InpChar_();
+  PrnDec_(c);
+}
+""", preexec=lambda: signal.signal(signal.SIGUSR2, signal.SIG_IGN))
+        run.expect(b"key? ")
+        raw = run.settings()
+        for sig in (signal.SIGWINCH, signal.SIGCHLD, signal.SIGURG, signal.SIGUSR2):
+            os.kill(run.pid, sig)
+        run.gate()  # each signal is taken before these keys are read
+        self.assertEqual(run.settings(), raw)
+        run.type(b"k")
+        run.expect(b"107")
+        self.assertEqual(run.wait(), 0)
+        run.assert_settings_restored()
 
     def test_ctrl_z_gives_the_settings_back_until_continued(self):
         run = Run(self, """var c;
