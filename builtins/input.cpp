@@ -48,7 +48,8 @@ bool ReadLine() {
     if (ActiveConsole->OutputFailed()) return false;  // the echo failed: the run is stopping
     int key = ActiveConsole->ReadKey();
     if (key == kNoMoreKeys) {
-      if (InputLength > 0) return true;  // the input ended mid-line: as ESC
+      // The input ended mid-line: as ESC. A read that failed ends the run.
+      if (InputLength > 0 && !ActiveConsole->KeysFailed()) return true;
       RequestStop();
       return false;
     }

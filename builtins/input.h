@@ -13,8 +13,9 @@ inline constexpr int32_t kMaxTypedLength = 126;
 inline constexpr int32_t kMaxPipedLength = kMaxTypedLength - 1;
 
 // Reads one edited line into InputLine and InputLength. Answers false when the
-// keys ended before anything was typed (the run is then asked to stop), or
-// when the echo could not be written (the run is stopping).
+// keys ended before anything was typed or a read of them failed (the run is
+// then asked to stop), or when the echo could not be written (the run is
+// stopping).
 [[nodiscard]] bool ReadLine();
 
 // Input_(): reads a line and answers the Value of the expression typed in it.

@@ -52,7 +52,14 @@ Value BuiltinArray(Value index, Value) {
   return Add(VariableTable[kArraySlot].value, Mul(index, 4));
 }
 
-Value BuiltinInpChk(Value, Value) { return ActiveConsole->KeyWaiting() ? 1 : 0; }
+// InpChk_(): whether a key is waiting; keys that can no longer be read stop
+// the run, as at InpChar_.
+Value BuiltinInpChk(Value, Value) {
+  const bool waiting = ActiveConsole->KeyWaiting();
+  if (!ActiveConsole->KeysFailed()) return waiting ? 1 : 0;
+  RequestStop();
+  return 0;
+}
 
 // InpChar_(): waits for a key; when no key will ever come, the run stops.
 Value BuiltinInpChar(Value, Value) {

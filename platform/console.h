@@ -7,7 +7,8 @@
 
 namespace vorla {
 
-// What ReadKey answers when no key will ever come (end of piped input).
+// What ReadKey answers when no key will ever come (end of piped input, or a
+// read that failed).
 inline constexpr int kNoMoreKeys = -1;
 
 class Console {
@@ -30,6 +31,10 @@ class Console {
   // Waits for one key and answers its code 0..255, or kNoMoreKeys. Pending
   // output is visible before the read waits.
   virtual int ReadKey() = 0;
+  // A read of the keys failed with an error (an unreadable or closed input),
+  // which is not their end: from then on no key comes, KeyWaiting() is true
+  // and ReadKey() answers kNoMoreKeys, and the run should end.
+  virtual bool KeysFailed() = 0;
   // Makes every byte written so far visible.
   virtual void Flush() = 0;
   // The output is complete: on a terminal whose last byte written was not a

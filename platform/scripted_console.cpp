@@ -31,12 +31,16 @@ void ScriptedConsole::WriteRepeated(uint8_t byte, size_t count) {
 
 bool ScriptedConsole::KeyWaiting() {
   polls_++;
-  if (!interactive_ && keys_.empty()) return true;  // like a pipe whose input has ended
+  if (keys_.empty() && failAfterKeys_) keysFailed_ = true;
+  if (keys_.empty() && (!interactive_ || keysFailed_)) return true;  // like a pipe whose input has ended or failed
   return !keys_.empty() && keys_.front().readyAtPoll <= polls_;
 }
 
 int ScriptedConsole::ReadKey() {
-  if (keys_.empty()) return kNoMoreKeys;
+  if (keys_.empty()) {
+    keysFailed_ = failAfterKeys_;
+    return kNoMoreKeys;
+  }
   int code = keys_.front().code;
   keys_.pop_front();
   return code;

@@ -19,6 +19,9 @@ class ScriptedConsole : public Console {
   // as if typed while the script runs. A ReadKey before then still gets it.
   void AddKeyAtPoll(uint8_t key, int poll);
   void AddKeys(const std::string& keys);
+  // Once the keys are used up, the next look at or read of them fails, as a
+  // read of an unreadable input does, instead of finding their end.
+  void FailAfterKeys() { failAfterKeys_ = true; }
 
   const std::string& Output() const { return output_; }
   size_t OutputSize() const { return outputSize_; }  // bytes written, captured or not
@@ -35,6 +38,7 @@ class ScriptedConsole : public Console {
   bool KeysAreTyped() override { return interactive_; }
   bool KeyWaiting() override;
   int ReadKey() override;
+  bool KeysFailed() override { return keysFailed_; }
   void Flush() override {}
   void EndLastLine() override {}  // captured output is a pipe's: nothing is added
 
@@ -49,6 +53,8 @@ class ScriptedConsole : public Console {
   size_t cap_ = 1 << 20;
   int polls_ = 0;
   bool interactive_;
+  bool failAfterKeys_ = false;
+  bool keysFailed_ = false;
 };
 
 }  // namespace vorla

@@ -304,7 +304,8 @@ int TerminalConsole::ReadKey() {
   return key != kNoKey ? key : TakeKey(true);
 }
 
-// Appends what one read(2) brings; false once input has ended.
+// Appends what one read(2) brings; false once input has ended, at its end or
+// at a read that failed (kept in readError_).
 bool TerminalConsole::ReadMore() {
   if (inStart_ == inEnd_) {
     inStart_ = inEnd_ = 0;
@@ -325,6 +326,7 @@ bool TerminalConsole::ReadMore() {
       InputReady(-1);
       continue;
     }
+    if (n < 0) readError_ = errno;
     inputEnded_ = true;
     return false;
   }

@@ -25,7 +25,9 @@ namespace vorla {
 //   - the Backspace key (DEL, 127, or whatever the terminal's erase key is)
 //     reads as 8, the backspace the line editor erases with.
 // Standard input not a terminal: bytes in order, LF and CR LF each as one 13,
-// then kNoMoreKeys for ever; KeysAreTyped() is false.
+// then kNoMoreKeys for ever; KeysAreTyped() is false. A read that fails with
+// an error (a directory, a closed descriptor, one open for writing only) ends
+// the keys too, and is kept as ReadError(): KeysFailed() is then true.
 //
 // Output is buffered and written when the buffer fills, in Flush(), at
 // EndOfOutput() when standard output is a terminal, before every look at or
@@ -66,6 +68,8 @@ class TerminalConsole final : public Console {
   void Restore();
   // The errno value of the first failed write, or 0.
   int WriteError() const { return writeError_; }
+  // The errno value of the read of the keys that failed, or 0.
+  int ReadError() const { return readError_; }
   // Whether standard error is a terminal, where diagnostics may be coloured.
   bool ErrorsAreTerminal() const { return errorIsTerminal_; }
 
@@ -76,6 +80,7 @@ class TerminalConsole final : public Console {
   bool KeysAreTyped() override { return inputIsTerminal_; }
   bool KeyWaiting() override;
   int ReadKey() override;
+  bool KeysFailed() override { return readError_ != 0; }
   void Flush() override;
   void EndLastLine() override;
 
@@ -94,6 +99,7 @@ class TerminalConsole final : public Console {
   uint8_t lastByte_ = '\n';  // the last output byte; the start counts as a line's
   int writeError_ = 0;       // errno of the first failed write: drop everything
   bool inputEnded_ = false;
+  int readError_ = 0;        // errno of the read that failed, which also ended the input
   bool afterCR_ = false;     // piped input: an LF right after a CR is part of it
   int pushedKey_ = kNoKey;   // a key KeyWaiting took and ReadKey has not
   size_t outLength_ = 0;

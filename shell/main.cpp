@@ -21,7 +21,8 @@
 
 namespace {
 
-// The script cannot be loaded, the stack cannot be had, or output cannot be written.
+// The script cannot be loaded, the stack cannot be had, output cannot be
+// written, or keys cannot be read.
 constexpr int kFailedStatus = 1;
 
 struct Run {
@@ -62,11 +63,16 @@ int RunOnInterpreterStack(Run& run) {
 
 // Ends the output's last line on a terminal, writes out the output and puts
 // the terminal back, then writes the diagnostic, if any. A write that failed
-// on the way, or fails now, makes any run end with status 1 and its reason.
+// on the way, or fails now, and a read of the keys that failed make any run
+// end with status 1 and their reasons.
 int Finish(vorla::TerminalConsole& console, int status, const std::string& diagnostic = "") {
   console.EndLastLine();
   console.Restore();
   std::fwrite(diagnostic.data(), 1, diagnostic.size(), stderr);
+  if (int error = console.ReadError(); error != 0) {
+    std::fprintf(stderr, "vorla: cannot read keys: %s\n", std::strerror(error));
+    status = kFailedStatus;
+  }
   if (int error = console.WriteError(); error != 0) {
     std::fprintf(stderr, "vorla: write error: %s\n", std::strerror(error));
     return kFailedStatus;

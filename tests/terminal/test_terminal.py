@@ -726,6 +726,43 @@ class OutputThatCannotBeWritten(unittest.TestCase):
                                  (1, b"vorla: write error: " + reason + b"\n"))
 
 
+class KeysThatCannotBeRead(unittest.TestCase):
+    # Each way of reading keys, then a read that fails: the run ends there.
+    READERS = [('proc main() {\n  PrnStr_("? ");\n  PrnDec_(Input_());\n}\n', b"? "),
+               ('var c;\nproc main() {\n  PrnStr_("? ");\n  c = InpChar_();\n  PrnStr_("no");\n}\n', b"? "),
+               ('proc main() {\n  PrnStr_("? ");\n  PrnDec_(InpChk_());\n}\n', b"? ")]
+
+    def run_with_input(self, script, stdin, preexec_fn=None):
+        done = subprocess.run([VORLA, script_file(self, script)], stdin=stdin, capture_output=True,
+                              preexec_fn=preexec_fn, timeout=TIMEOUT)
+        return done.returncode, done.stdout, done.stderr
+
+    def inputs(self):
+        """(name, stdin, preexec_fn, reason) of each unreadable standard input."""
+        folder = tempfile.TemporaryDirectory()
+        self.addCleanup(folder.cleanup)
+        directory = os.open(folder.name, os.O_RDONLY)
+        self.addCleanup(os.close, directory)
+        write_only = os.open(os.path.join(folder.name, "x"), os.O_WRONLY | os.O_CREAT)
+        self.addCleanup(os.close, write_only)
+        return [("a directory", directory, None, b"Is a directory"),
+                ("a closed descriptor", subprocess.DEVNULL, lambda: os.close(0), b"Bad file descriptor"),
+                ("a descriptor open for writing only", write_only, None, b"Bad file descriptor")]
+
+    def test_a_failed_read_ends_the_run_with_status_1_and_the_reason(self):
+        for name, stdin, preexec_fn, reason in self.inputs():
+            for script, prompt in self.READERS:
+                with self.subTest(name, script=script):
+                    self.assertEqual(self.run_with_input(script, stdin, preexec_fn),
+                                     (1, BANNER + prompt, b"vorla: cannot read keys: " + reason + b"\n"))
+
+    def test_a_script_that_reads_no_key_is_not_affected(self):
+        for name, stdin, preexec_fn, _ in self.inputs():
+            with self.subTest(name):
+                self.assertEqual(self.run_with_input('proc main() PrnDec_(6 * 7);\n', stdin, preexec_fn),
+                                 (0, BANNER + b"42", b""))
+
+
 class TheInterpreterStack(unittest.TestCase):
     # Recursion through 300 nested prefix operators, until the nesting limit.
     DEEP = "func f() return = " + "-" * 300 + "f();\nproc main() PrnDec_(f());\n"

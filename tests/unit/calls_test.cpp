@@ -123,6 +123,19 @@ TEST_F(CallTest, TheOutputPollTakesAWaitingKeyFirst) {
   EXPECT_EQ(Console().KeysLeft(), 0u);
 }
 
+// Keys that fail at a look or a read stop the run at once, wherever they are
+// consulted.
+TEST_F(CallTest, KeysThatFailStopTheRun) {
+  for (const char* script : {"var a;\rproc main() { a = 1 + InpChk_(); a = 7; }",
+                             "var a;\rproc main() { a = 1 + InpChar_(); a = 7; }",
+                             "var a;\rproc main() { PrnStr_(\"x\"); a = 7; }"}) {
+    Keys("");
+    Console().FailAfterKeys();
+    EXPECT_EQ(Run(script), RunOutcome::Stopped) << script;
+    EXPECT_EQ(Var("a"), 0) << script;
+  }
+}
+
 // InpChar_ with no key to come stops the run quietly.
 TEST_F(CallTest, InpCharWithNoKeyToComeStops) {
   Keys("", false);

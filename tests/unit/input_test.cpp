@@ -130,7 +130,8 @@ TEST_F(InputTest, AtMost126BytesAnd125Piped) {
 }
 
 // When the keys run out, a line with bytes in it ends as with ESC; a line with
-// none asks the run to stop.
+// none asks the run to stop. A read that fails is no end of the keys: the run
+// stops, and nothing typed before it is evaluated.
 TEST_F(InputTest, TheEndOfTheKeys) {
   Type("12", false);
   EXPECT_EQ(Line(), "12");
@@ -140,6 +141,12 @@ TEST_F(InputTest, TheEndOfTheKeys) {
   EXPECT_FALSE(ReadLine());
   EXPECT_EQ(ErrorPosition, StopRequested);
   EXPECT_EQ(Out(), "");
+
+  Keys("12", false);
+  Console().FailAfterKeys();
+  EXPECT_EQ(Run("var a;\rproc main() { a = 1 + Input_(); a = 7; }"), RunOutcome::Stopped);
+  EXPECT_EQ(Var("a"), 0);
+  EXPECT_EQ(Out(), "12");
 }
 
 TEST_F(InputTest, TheTypedLineIsAnExpression) {
