@@ -62,6 +62,9 @@ const EvalForm* ArgumentForm(const CallForm* call, int k, TextPosition p) {
       if (!complete) return false;
       break;
     }
+    // The argument stopped at its ',' with a fault raised inside it: that
+    // fault is the one reported, and no call is made.
+    if (!complete && PeekText(p) == ',') return false;
     if (!complete || PeekText(p) != ',') {
       const TextPosition stopped = p;
       SkipArguments(p);
