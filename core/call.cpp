@@ -2,81 +2,64 @@
 // VariableCount up: the result variable "return" first for a function, then the
 // parameters, then the body's locals. Arguments are evaluated with the frame
 // under construction invisible, and the frame is released on every way out.
+// Each argument list is written as the evaluation of one argument and what
+// follows it, so that the engine can hand over after any argument (resume.h).
 #include "core/call.h"
 
-#include <algorithm>
-
-#include "core/code.h"
 #include "core/declare.h"
 #include "core/exec.h"
 #include "core/expr.h"
 #include "core/names.h"
+#include "core/resume.h"
+#include "core/scan.h"
 
 namespace vorla {
 
 namespace {
-
-// The scope that arguments are evaluated in: every live variable below the
-// new frame at `base` (none at all for a line typed into Input_).
-Scope ArgumentScope(Scope caller, int32_t base) {
-  return {0, caller.Top == kLiveTop ? base : std::min(caller.Top, base)};
-}
 
 // Moves the cursor from where an argument list stopped to just past its ')'.
 void SkipArguments(TextPosition& p) {
   if (!SkipToCloseParen(p)) Fault(p, FaultKind::ArgumentsNotClosed);
 }
 
-// The form decoded for the argument that begins at p, while `call` holds.
-const EvalForm* ArgumentForm(const CallForm* call, int k, TextPosition p) {
-  if (call == nullptr || k >= call->arguments) return nullptr;
-  const EvalForm& argument = ArgumentOf(*call, k);
-  return argument.key == p ? &argument : nullptr;
-}
+// What comes after one argument of a built-in.
+enum class ArgumentEnd { Next, Last, Failed };
 
-// Takes one argument of a built-in; a missing Value is a fault where the
-// argument should have begun. Answers whether the argument is complete: when
-// not, no call may be made.
-[[nodiscard]] bool TakeArgument(TextPosition& p, Scope scope, Value& out, const EvalForm* form) {
-  if (!TakeRequiredValue(p, scope, form, out, FaultKind::ArgumentExpected)) return false;
+// After argument k of the built-in `e`, evaluated from OperandDepth `depth`
+// and stopped at p. A missing Value is a fault where the argument should have
+// begun. The first of two arguments must stop at its ','; anywhere else the
+// fault is where it stopped, also when one was raised inside it, and no call
+// is made. At its ',' with a fault raised inside it, that fault stands.
+ArgumentEnd AfterBuiltinArgument(TextPosition& p, const RoutineEntry& e, int k, Value (&args)[2], int32_t depth) {
+  bool complete = FinishRequiredValue(p, depth, args[k], FaultKind::ArgumentExpected);
   // A fault at the cursor is the evaluator's own stop only at the ',' that
   // ends this argument; at any other character the argument failed.
-  return ErrorPosition == kNoError || (StoppedAt(p) && PeekText(p) == ',');
+  complete = complete && (ErrorPosition == kNoError || (StoppedAt(p) && PeekText(p) == ','));
+  if (k + 1 == e.ArgCount) return complete ? ArgumentEnd::Last : ArgumentEnd::Failed;
+  if (!complete && PeekText(p) == ',') return ArgumentEnd::Failed;
+  if (!complete || PeekText(p) != ',') {
+    const TextPosition stopped = p;
+    SkipArguments(p);
+    Fault(stopped, FaultKind::ArgumentCount,
+          {.row = int32_t(&e - RoutineTable), .number = e.ArgCount, .extra = k + 1});
+    return ArgumentEnd::Failed;
+  }
+  ClearStopAt(p);  // the ',' between the two arguments
+  p++;
+  return ArgumentEnd::Next;
 }
 
-// A built-in: as many arguments as its ArgCount, then the call; a function's
-// list is passed over before the call, a procedure's after it. The first of
-// two arguments must stop at its ','; anywhere else the fault is where it
-// stopped, also when one was raised inside it, and no call is made. Answers
+// The call of the built-in `e` once its arguments are taken; a function's
+// list is passed over before the call, a procedure's after it. Answers
 // whether the call was made.
-[[nodiscard]] bool TakeBuiltinCall(TextPosition& p, Scope scope, const RoutineEntry& e, const CallForm* form,
-                                   Value& result) {
+[[nodiscard]] bool MakeBuiltinCall(TextPosition& p, const RoutineEntry& e, Value (&args)[2], Value& result) {
   const bool function = e.kind == Kind::Function;
-  const int32_t row = int32_t(&e - RoutineTable);
-  const uint64_t generation = ScriptMemory::Generation();
-  Value args[2] = {0, 0};
-  for (int k = 0; k < e.ArgCount; k++) {
-    form = StillCurrent(form, generation);
-    bool complete = TakeArgument(p, scope, args[k], ArgumentForm(form, k, p));
-    if (k + 1 == e.ArgCount) {
-      if (!complete) return false;
-      break;
-    }
-    // The argument stopped at its ',' with a fault raised inside it: that
-    // fault is the one reported, and no call is made.
-    if (!complete && PeekText(p) == ',') return false;
-    if (!complete || PeekText(p) != ',') {
-      const TextPosition stopped = p;
-      SkipArguments(p);
-      Fault(stopped, FaultKind::ArgumentCount, {.row = row, .number = e.ArgCount, .extra = k + 1});
-      return false;
-    }
-    ClearStopAt(p);  // the ',' between the two arguments
-    p++;
-  }
   // A ',' after the last argument: the evaluator's stop there stays, and
   // says that the list holds more arguments than the built-in takes.
-  if (StoppedAt(p)) Fault(p, FaultKind::ArgumentCount, {.row = row, .number = e.ArgCount, .extra = e.ArgCount});
+  if (StoppedAt(p)) {
+    Fault(p, FaultKind::ArgumentCount,
+          {.row = int32_t(&e - RoutineTable), .number = e.ArgCount, .extra = e.ArgCount});
+  }
   if (function) {
     SkipArguments(p);
     if (e.ArgCount == 0 && HasError()) return false;  // a list the text does not close
@@ -88,49 +71,81 @@ const EvalForm* ArgumentForm(const CallForm* call, int k, TextPosition p) {
   return true;
 }
 
+// The arguments of the built-in `e` from argument k on, then the call.
+[[nodiscard]] bool TakeBuiltinArguments(TextPosition& p, Scope scope, const RoutineEntry& e, int k,
+                                        Value (&args)[2], Value& result) {
+  for (; k < e.ArgCount; k++) {
+    const int32_t depth = OperandDepth;
+    EvalExpression(p, scope, 0);
+    const ArgumentEnd end = AfterBuiltinArgument(p, e, k, args, depth);
+    if (end == ArgumentEnd::Failed) return false;
+    if (end == ArgumentEnd::Last) break;
+  }
+  return MakeBuiltinCall(p, e, args, result);
+}
+
 // Declares the parameters of `row` from just past the '(' of its definition.
 // Answers the number declared, or -1 when the list did not end at ')'; `at`
 // is left where the list stopped (just past the ')' on success).
 [[nodiscard]] int32_t DeclareParameters(const RoutineEntry& row, TextPosition& at) {
   at = row.Name + TextPosition(row.NameLength) + 1;
-  const NameListForm* list = NameListAt(at);
-  if (list != nullptr && list->endsAt == ')' && VariableCount + list->count <= kMaxVariables && !HasError()) {
-    for (int k = 0; k < list->count; k++) PushSlot(NameOf(*list, k).at, NameOf(*list, k).length);
-    at = list->end + 1;
-    return list->count;
-  }
-  int32_t n = DeclareVariables(at, true);
+  const int32_t n = DeclareVariables(at, true);
   if (PeekText(at) != ')' || ErrorPosition != at) return -1;
   ClearStopAt(at);  // the ')' that a parameter list stops at
   at++;
   return n;
 }
 
-// Binds one argument per parameter, left to right, into the slots from `first`.
-// Fewer arguments than parameters is a fault where the list ended; more is a
-// fault at the ',' after the last one.
-void BindArguments(TextPosition& p, Scope argScope, int32_t first, int32_t n, const CallForm* form, int32_t row) {
+// After argument k of a script routine of n parameters, evaluated from
+// OperandDepth `depth` and stopped at p: binds it into slot first + k and
+// answers whether binding goes on. Fewer arguments than parameters is a fault
+// where the list ended; more is a fault at the ',' after the last one.
+[[nodiscard]] bool AfterBoundArgument(TextPosition& p, int32_t first, int32_t n, int k, int32_t row,
+                                      int32_t depth) {
+  Value v;
+  if (!FinishRequiredValue(p, depth, v)) return false;
+  const uint8_t stop = PeekText(p);
+  if (stop == ',') ClearStopAt(p);
+  if (HasError()) return false;  // a fault inside the argument is the one reported
+  const uint8_t expected = k + 1 < n ? ',' : ')';
+  if (stop != expected) {
+    // too few or too many arguments, or the evaluator's own fault
+    Fault(p, FaultKind::ArgumentCount, {.row = row, .number = n, .extra = k + 1});
+    return false;
+  }
+  p++;
+  VariableTable[first + k].value = v;
+  return true;
+}
+
+// Binds the arguments from argument k on, left to right.
+void BindArguments(TextPosition& p, Scope argScope, int32_t first, int32_t n, int k, int32_t row) {
   if (n == 0) {
     SkipArguments(p);
     return;
   }
-  const uint64_t generation = ScriptMemory::Generation();
-  for (int32_t k = 0; k < n; k++) {
-    form = StillCurrent(form, generation);
-    Value v;
-    if (!TakeRequiredValue(p, argScope, ArgumentForm(form, k, p), v)) return;
-    uint8_t stop = PeekText(p);
-    if (stop == ',') ClearStopAt(p);
-    if (HasError()) return;  // a fault inside the argument is the one reported
-    uint8_t expected = k + 1 < n ? ',' : ')';
-    if (stop != expected) {
-      // too few or too many arguments, or the evaluator's own fault
-      Fault(p, FaultKind::ArgumentCount, {.row = row, .number = n, .extra = k + 1});
-      return;
-    }
-    p++;
-    VariableTable[first + k].value = v;
+  for (; k < n; k++) {
+    const int32_t depth = OperandDepth;
+    EvalExpression(p, argScope, 0);
+    if (!AfterBoundArgument(p, first, n, k, row, depth)) return;
   }
+}
+
+// Runs a script routine's body one call deeper in the frame that begins at
+// `base`, then releases the frame, unless binding failed: then no body runs
+// and the call yields no Value at all. Answers whether the body ran; `result`
+// is then the result variable's Value for a function, 0 for a procedure.
+[[nodiscard]] bool RunInFrame(TextPosition body, int32_t base, bool function, Value& result) {
+  if (HasError()) {
+    ReleaseSlots(base);
+    return false;
+  }
+  CallDepth++;
+  ExecBody(body, Scope{base, kLiveTop});
+  CallDepth--;
+  result = function ? VariableTable[base].value : 0;
+  ReleaseSlots(base);
+  return true;
 }
 
 // Names the next slot "return", the result variable of a function's frame,
@@ -140,25 +155,14 @@ void OpenResultSlot() {
   PushSlot(ReturnName, 6);
 }
 
-// Runs a script routine's body one call deeper in the frame that begins at
-// `base`, then releases the frame. Answers the result variable's Value for a
-// function, 0 for a procedure.
-Value RunInFrame(TextPosition body, int32_t base, bool function) {
-  CallDepth++;
-  ExecBody(body, Scope{base, kLiveTop});
-  CallDepth--;
-  const Value result = function ? VariableTable[base].value : 0;
-  ReleaseSlots(base);
-  return result;
-}
-
 // A script routine: frame, parameters, arguments, body, release. Answers
 // whether the body ran; `result` is then the result variable's Value for a
-// function. A call that failed before its body yields no Value at all.
+// function.
 [[nodiscard]] bool TakeScriptCall(TextPosition name, TextPosition& p, Scope scope, const RoutineEntry& row,
-                                  const CallForm* form, Value& result) {
-  bool function = row.kind == Kind::Function;
-  int32_t base = VariableCount;
+                                  Value& result) {
+  const bool function = row.kind == Kind::Function;
+  const int32_t base = VariableCount;
+  const int32_t rowIndex = int32_t(&row - RoutineTable);
   result = 0;
   if (function) {
     if (base >= kMaxVariables) {
@@ -168,12 +172,12 @@ Value RunInFrame(TextPosition body, int32_t base, bool function) {
     OpenResultSlot();
   }
   TextPosition body;
-  int32_t n = DeclareParameters(row, body);
+  const int32_t n = DeclareParameters(row, body);
   if (n < 0) {
     // A list that stopped elsewhere is a fault in the call's text for a
     // function and in the definition's text for a procedure; a full
     // VariableTable keeps its fault at the parameter's name.
-    const FaultDetails routine{.row = int32_t(&row - RoutineTable)};
+    const FaultDetails routine{.row = rowIndex};
     if (function && !(VariableCount == kMaxVariables && ErrorPosition == body)) {
       Fault(p, FaultKind::ParameterListBroken, routine);
     }
@@ -181,45 +185,8 @@ Value RunInFrame(TextPosition body, int32_t base, bool function) {
     ReleaseSlots(base);
     return false;
   }
-  int32_t first = VariableCount - n;
-  BindArguments(p, ArgumentScope(scope, base), first, n, form, int32_t(&row - RoutineTable));
-  if (HasError()) {
-    ReleaseSlots(base);
-    return false;
-  }
-  result = RunInFrame(body, base, function);
-  return true;
-}
-
-// A call of a script routine whose arguments all have decoded code, made as
-// TakeScriptCall makes it: the arguments are evaluated first, as they
-// would be with the frame under construction, which they cannot see; then
-// the frame, the body and the release. False, with nothing done, where the
-// walker would do anything else before the body.
-[[nodiscard]] bool TryCallWithCode(const CallForm& form, TextPosition& p, Scope scope, const RoutineEntry& row,
-                                   Value& result) {
-  const NameListForm& list = NameLists.items[form.parameters];
-  const bool function = row.kind == Kind::Function;
-  const int32_t base = VariableCount;
-  if (base + (function ? 1 : 0) + list.count > kMaxVariables) return false;
-  const Scope argScope = ArgumentScope(scope, base);
-  const Value modulo = Modulo();
-  Value args[kMaxVariables];
-  for (int k = 0; k < list.count; k++) {
-    const EvalForm& argument = ArgumentOf(form, k);
-    if (argument.pure < 0 || !TryExpressionCode(argument.pure, argScope, 1, args[k])) {
-      Modulo() = modulo;
-      return false;
-    }
-  }
-  if (function) OpenResultSlot();
-  for (int k = 0; k < list.count; k++) {
-    VariableTable[VariableCount].value = args[k];
-    PushSlot(NameOf(list, k).at, NameOf(list, k).length);
-  }
-  p = form.end;
-  result = RunInFrame(list.end + 1, base, function);
-  return true;
+  BindArguments(p, ArgumentScope(scope, base), VariableCount - n, n, 0, rowIndex);
+  return RunInFrame(body, base, function, result);
 }
 
 // Why the call of `kind` at p, whose name finds `row`, cannot be made, or
@@ -235,43 +202,57 @@ FaultKind CalleeFault(TextPosition p, int row, Kind kind) {
   return FaultKind::None;
 }
 
-// Common head of both kinds of call: the routine must exist, be of the right
-// kind, and the call must not nest deeper than kMaxCallDepth.
-int FindCallee(TextPosition p, Kind kind, const CallForm* form) {
-  if (HasError()) return -1;
-  int row = form != nullptr ? form->row : RoutineAt(p);
+// name(args) of either kind: the character after the name is taken as '('.
+// The routine must exist, be of the right kind, and the call must not nest
+// deeper than kMaxCallDepth. Answers whether the call was made; `result` is
+// then its Value (0 for a procedure).
+[[nodiscard]] bool TakeCall(TextPosition& p, Scope scope, Kind kind, Value& result) {
+  if (HasError()) return false;
+  const int row = FindRoutine(p);
   if (FaultKind refused = CalleeFault(p, row, kind); refused != FaultKind::None) {
     Fault(p, refused, {.row = row, .number = kMaxCallDepth});
-    return -1;
+    return false;
   }
-  return row;
-}
-
-// name(args) of either kind: the character after the name is taken as '('.
-// Answers whether the call was made; `result` is then its Value (0 for a
-// procedure).
-[[nodiscard]] bool TakeCall(TextPosition& p, Scope scope, Kind kind, const CallForm* form, Value& result) {
-  int row = FindCallee(p, kind, form);
-  if (row < 0) return false;
   const RoutineEntry& e = RoutineTable[row];
-  TextPosition name = p;
+  const TextPosition name = p;
   p += TextPosition(e.NameLength) + 1;
-  if (e.NativeFlag & 0x80) return TakeBuiltinCall(p, scope, e, form, result);
-  if (form != nullptr && form->parameters >= 0 && TryCallWithCode(*form, p, scope, e, result)) return true;
-  return TakeScriptCall(name, p, scope, e, form, result);
+  if (e.NativeFlag & 0x80) {
+    Value args[2] = {0, 0};
+    return TakeBuiltinArguments(p, scope, e, 0, args, result);
+  }
+  return TakeScriptCall(name, p, scope, e, result);
 }
 
 }  // namespace
 
-void CallFunction(TextPosition& p, Scope scope, const CallForm* form) {
-  TextPosition name = p;
+void CallFunction(TextPosition& p, Scope scope) {
+  const TextPosition name = p;
   Value result;
-  if (TakeCall(p, scope, Kind::Function, form, result)) Push(result, name);
+  if (TakeCall(p, scope, Kind::Function, result)) Push(result, name);
 }
 
-void CallProcedure(TextPosition& p, Scope scope, const CallForm* form) {
+void CallProcedure(TextPosition& p, Scope scope) {
   Value none;
-  (void)TakeCall(p, scope, Kind::Procedure, form, none);  // a procedure gives nothing to take
+  (void)TakeCall(p, scope, Kind::Procedure, none);  // a procedure gives nothing to take
+}
+
+bool ResumeBuiltinCall(TextPosition& p, Scope scope, int row, int k, Value (&args)[2], int32_t depth,
+                       Value& result) {
+  const RoutineEntry& e = RoutineTable[row];
+  switch (AfterBuiltinArgument(p, e, k, args, depth)) {
+    case ArgumentEnd::Failed: return false;
+    case ArgumentEnd::Last: return MakeBuiltinCall(p, e, args, result);
+    case ArgumentEnd::Next: break;
+  }
+  return TakeBuiltinArguments(p, scope, e, k + 1, args, result);
+}
+
+bool ResumeScriptCall(TextPosition& p, Scope argScope, int row, int32_t base, TextPosition body, int32_t n, int k,
+                      int32_t depth, Value& result) {
+  const bool function = RoutineTable[row].kind == Kind::Function;
+  const int32_t first = base + (function ? 1 : 0);
+  if (AfterBoundArgument(p, first, n, k, row, depth)) BindArguments(p, argScope, first, n, k + 1, row);
+  return RunInFrame(body, base, function, result);
 }
 
 }  // namespace vorla

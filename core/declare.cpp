@@ -1,27 +1,15 @@
 // Declarations: `var` name lists, the global section and routine headers.
 #include "core/declare.h"
 
-#include "core/decode.h"
+#include "core/scan.h"
 #include "core/names.h"
 
 namespace vorla {
-
-// A list the text's decoded form holds, declared at once when every slot it
-// needs is free; the walker reads any other list and faults where it must.
-[[nodiscard]] static bool TryDeclareDecoded(TextPosition& p, int32_t& count) {
-  const NameListForm* list = NameListAt(p);
-  if (list == nullptr || list->endsAt != ';' || VariableCount + list->count > kMaxVariables) return false;
-  for (int k = 0; k < list->count; k++) PushSlot(NameOf(*list, k).at, NameOf(*list, k).length);
-  p = list->end;
-  count = list->count;
-  return true;
-}
 
 // name {, name} ;  — a fault leaves the cursor on the offending character.
 int32_t DeclareVariables(TextPosition& p, bool allowDuplicates) {
   if (HasError()) return 0;
   int32_t count = 0;
-  if (allowDuplicates && TryDeclareDecoded(p, count)) return count;
   for (;;) {
     SkipBlanks(p);
     if (!IsNameChar(PeekText(p))) {
@@ -59,7 +47,7 @@ void DeclareGlobals(TextPosition& p) {
     if (!AcceptKeywordAndBlank(p, "var")) break;
     if (DeclareVariables(p, false) <= 0 || HasError()) break;
   }
-  SetGlobalCount(VariableCount);
+  GlobalCount = VariableCount;
 }
 
 // func name(params) body  |  proc name(params) body

@@ -1,14 +1,17 @@
 // The statement executor: if/else, for, do...while, assignments, procedure
 // calls, the empty statement, and brace blocks with local variables. Loops find
-// their condition, step and body in the text on every pass (the text's decoded
-// form remembers where they end, see decode.h).
+// their condition, step and body in the text on every pass. Each statement is
+// written as the phases between its inner evaluations and bodies, so that the
+// engine can hand a statement over after any of them (resume.h).
 #include "core/exec.h"
 
 #include "core/call.h"
-#include "core/code.h"
 #include "core/declare.h"
 #include "core/expr.h"
 #include "core/names.h"
+#include "core/operators.h"
+#include "core/resume.h"
+#include "core/scan.h"
 
 namespace vorla {
 
@@ -22,11 +25,11 @@ bool SkipBody(TextPosition& p) {
   return HasError();
 }
 
-// A condition in parentheses: it must stop at ')' and give a Value. Answers
-// whether it took one with no fault pending; the cursor is then past the ')'.
-[[nodiscard]] bool TakeCondition(TextPosition& p, Scope scope, Value& out) {
-  const TextPosition start = p;
-  const bool taken = TakeValue(p, scope, nullptr, out, ')');
+// A condition in parentheses, begun at `start` with OperandDepth `depth`, has
+// stopped at p: it must stop at ')' and give a Value. Answers whether it took
+// one with no fault pending; the cursor is then past the ')'.
+[[nodiscard]] bool FinishCondition(TextPosition& p, TextPosition start, int32_t depth, Value& out) {
+  const bool taken = FinishTakeValue(p, depth, out, ')');
   if (PeekText(p) != ')') {
     Fault(p, FaultKind::ConditionNotClosed, {.origin = start});
     return false;
@@ -39,19 +42,19 @@ bool SkipBody(TextPosition& p) {
   return !HasError();
 }
 
-}  // namespace
-
-// if (condition) branch [else branch] — the else belongs to the if whose first
-// branch has just been run or passed over.
-static void ExecIf(TextPosition& p, Scope scope) {
-  Value condition;
-  if (!TakeCondition(p, scope, condition)) return;
-  IfBranches(p, scope, condition);
+[[nodiscard]] bool TakeCondition(TextPosition& p, Scope scope, Value& out) {
+  const TextPosition start = p;
+  const int32_t depth = OperandDepth;
+  EvalExpression(p, scope, 0);
+  return FinishCondition(p, start, depth, out);
 }
 
-void IfBranches(TextPosition& p, Scope scope, Value condition) {
-  if (condition != 0 ? ExecBody(p, scope) : SkipBody(p)) return;
-  TextPosition afterBranch = p;
+// ---- if (condition) branch [else branch] ----
+
+// After the first branch: the else belongs to the if whose first branch has
+// just been run or passed over.
+void AfterFirstBranch(TextPosition& p, Scope scope, Value condition) {
+  const TextPosition afterBranch = p;
   SkipBlanks(p);
   if (!AcceptKeywordAndBlank(p, "else")) {
     p = afterBranch;
@@ -64,67 +67,81 @@ void IfBranches(TextPosition& p, Scope scope, Value condition) {
   }
 }
 
-// for (init; condition; step) body — the header is found again by counting
-// parentheses on every pass; an empty condition is true; a fault in the body
-// ends the loop after the step.
-static void ExecFor(TextPosition& p, Scope scope) {
+void IfBranches(TextPosition& p, Scope scope, Value condition) {
+  if (condition != 0 ? ExecBody(p, scope) : SkipBody(p)) return;
+  AfterFirstBranch(p, scope, condition);
+}
+
+void ExecIf(TextPosition& p, Scope scope) {
+  Value condition;
+  if (TakeCondition(p, scope, condition)) IfBranches(p, scope, condition);
+}
+
+// ---- for (init; condition; step) body ----
+// The header is found again by counting parentheses on every pass; an empty
+// condition is true; a fault in the body ends the loop after the step.
+
+// After the step, run from `step`: answers whether the loop goes on.
+[[nodiscard]] bool ForAfterStep(TextPosition& p, TextPosition step) {
+  if (!HasError()) return true;
+  p = step;
+  return false;
+}
+
+// After the body, run from `body`: the step.
+[[nodiscard]] bool ForAfterBody(TextPosition& p, Scope scope, TextPosition body, TextPosition step) {
+  if (HasError()) {
+    p = body;
+    return false;
+  }
+  ExecBody(step, scope);
+  return ForAfterStep(p, step);
+}
+
+// After the condition, begun with OperandDepth `depth`, stopped at c: the
+// body and the step, or the end of the loop.
+[[nodiscard]] bool ForAfterCondition(TextPosition& p, Scope scope, TextPosition c, TextPosition header,
+                                     int32_t depth) {
+  Value condition;
+  if (!FinishTakeValue(c, depth, condition, 0)) condition = 1;  // an empty condition is true
+  if (HasError()) {
+    p = c;
+    return false;
+  }
+  if (condition == 0) {
+    p = c;
+    if (!SkipToCloseParen(p)) {
+      Fault(p, FaultKind::ForHeaderNotClosed, {.origin = header});
+      return false;
+    }
+    SkipBody(p);
+    return false;
+  }
+  TextPosition step = c;
+  StepOne(step);
+  TextPosition body = step;
+  if (!SkipToCloseParen(body)) {
+    Fault(body, FaultKind::ForHeaderNotClosed, {.origin = header});
+    p = body;
+    return false;
+  }
+  ExecBody(body, scope);
+  return ForAfterBody(p, scope, body, step);
+}
+
+void ExecFor(TextPosition& p, Scope scope) {
   const TextPosition header = p;
   if (ExecBody(p, scope)) return;
-  ForPasses(p, scope, header);
+  ResumeForPasses(p, scope, header);
 }
 
-void ForPasses(TextPosition& p, Scope scope, TextPosition header) {
-  const TextPosition conditionStart = p;
-  for (;;) {
-    TextPosition c = conditionStart;
-    Value condition;
-    if (!TakeValue(c, scope, nullptr, condition)) condition = 1;  // an empty condition is true
-    if (HasError()) {
-      p = c;
-      return;
-    }
-    if (condition == 0) {
-      p = c;
-      if (!SkipToCloseParen(p)) {
-        Fault(p, FaultKind::ForHeaderNotClosed, {.origin = header});
-        return;
-      }
-      SkipBody(p);
-      return;
-    }
-    TextPosition step = c;
-    StepOne(step);
-    TextPosition body = step;
-    if (!SkipToCloseParen(body)) {
-      Fault(body, FaultKind::ForHeaderNotClosed, {.origin = header});
-      p = body;
-      return;
-    }
-    ExecBody(body, scope);
-    if (HasError()) {
-      p = body;
-      return;
-    }
-    ExecBody(step, scope);
-    if (HasError()) {
-      p = step;
-      return;
-    }
-  }
-}
+// ---- do body while (condition) — the body runs at least once ----
 
-// do body while (condition) — the body runs at least once.
-static void ExecDo(TextPosition& p, Scope scope) { DoPasses(p, scope, p); }
+void DoPasses(TextPosition& p, Scope scope, TextPosition bodyStart);
 
-void DoPasses(TextPosition& p, Scope scope, TextPosition bodyStart) {
-  for (;;) {
-    p = bodyStart;
-    if (ExecBody(p, scope)) return;
-    if (!DoConditionHolds(p, scope, bodyStart)) return;
-  }
-}
-
-bool DoConditionHolds(TextPosition& p, Scope scope, TextPosition bodyStart) {
+// After the body, up to p: the "while (" and the condition. Answers whether
+// the loop goes on.
+[[nodiscard]] bool DoConditionHolds(TextPosition& p, Scope scope, TextPosition bodyStart) {
   SkipBlanks(p);
   if (!AcceptKeyword(p, "while (")) {
     Fault(p, FaultKind::WhileExpected, {.origin = bodyStart});
@@ -134,108 +151,74 @@ bool DoConditionHolds(TextPosition& p, Scope scope, TextPosition bodyStart) {
   return TakeCondition(p, scope, condition) && condition != 0;
 }
 
-namespace {
-
-// name = expression  |  name[index] = expression — the target is computed
-// after the index and before the right-hand side; a target outside script
-// memory is a fault at the name when the store is made, after the right-hand
-// side.
-void ExecAssignment(TextPosition& p, Scope scope, int slot) {
-  const TextPosition name = p;
-  p += TextPosition(VariableTable[slot].NameLength);
-  bool indexed = PeekText(p) == '[';
-  uint32_t address = 0, width = 4;
-  Value base = 0;
-  bool inMemory = true;
-  if (indexed) {
-    Value index;
-    if (!TakeIndex(p, scope, index, nullptr)) return;
-    base = VariableTable[slot].value;
-    inMemory = IndexedAddress(name, base, index, address, width);
+void DoPasses(TextPosition& p, Scope scope, TextPosition bodyStart) {
+  for (;;) {
+    p = bodyStart;
+    if (ExecBody(p, scope)) return;
+    if (!DoConditionHolds(p, scope, bodyStart)) return;
   }
+}
+
+// ---- name = expression  |  name[index] = expression ----
+// The target is computed after the index and before the right-hand side; a
+// target outside script memory is a fault at the name when the store is
+// made, after the right-hand side.
+
+void AssignmentValue(TextPosition& p, Scope scope, TextPosition name, int slot, const StoreTarget& target) {
   SkipBlanks(p);
   if (PeekText(p) != '=') {
     Fault(p, FaultKind::AssignExpected, {.origin = name});
     return;
   }
   p++;
-  Value v;
-  if (!TakeRequiredValue(p, scope, nullptr, v) || HasError()) {
-    Fault(p, FaultKind::RightSideFailed, {.origin = name});  // reported where the right-hand side stopped
-    return;
-  }
-  if (!inMemory) {
-    FaultOutside(name, address, base);
-    return;
-  }
-  if (!indexed) {
-    VariableTable[slot].value = v;
-    return;
-  }
-  if (width == 1) {
-    ScriptMemory::StoreByte(address, uint8_t(Bits(v)));
-  } else {
-    ScriptMemory::StoreWord(address, v);
-  }
+  const int32_t depth = OperandDepth;
+  EvalExpression(p, scope, 0);
+  ResumeAssignmentValue(p, name, slot, target, depth);
 }
 
-}  // namespace
+void ExecAssignment(TextPosition& p, Scope scope, int slot) {
+  const TextPosition name = p;
+  p += TextPosition(VariableTable[slot].NameLength);
+  if (PeekText(p) == '[') {
+    const TextPosition open = p++;
+    const int32_t depth = OperandDepth;
+    EvalExpression(p, scope, 0);
+    ResumeAssignmentIndex(p, scope, name, slot, open, depth);
+    return;
+  }
+  AssignmentValue(p, scope, name, slot, StoreTarget{});
+}
 
-// Selects the statement by its first character: "if (", "for (", "do ", a
-// variable (assignment), another name (procedure call), or the empty statement.
-[[gnu::always_inline]] inline bool RunStatement(TextPosition& p, Scope scope, const StatementForm* form) {
-  if (form != nullptr) {
-    p = form->first;
-  } else {
+// ---- { var lines; statements } ----
+// Locals are released on every way out; a statement that consumes nothing (a
+// stray character, the end of the text) is a fault at that character.
+
+// After a statement of the block that began at `start`: answers whether
+// another statement follows.
+[[nodiscard]] bool AfterBlockStatement(TextPosition& p, TextPosition start, TextPosition open) {
+  if (PeekText(p) == ';') p++;
+  SkipBlanks(p);
+  if (PeekText(p) == '}') return false;
+  if (p != start) return true;
+  Fault(p, FaultKind::StatementExpected, {.origin = open});
+  return false;
+}
+
+void BlockStatements(TextPosition& p, Scope scope, TextPosition open) {
+  while (!HasError()) {
     SkipBlanks(p);
+    const TextPosition start = p;
+    if (ExecStatement(p, scope)) return;
+    if (!AfterBlockStatement(p, start, open)) return;
   }
-  if (HasError()) return true;
-  StatementCount++;
-  if (StepBudget >= 0 && StepBudget-- == 0) {
-    RequestStop();
-    return true;
-  }
-  uint8_t c = PeekText(p);
-  const StatementKind kind = form != nullptr ? form->kind
-                             : c == 'i' && MatchKeyword(p, "if (")   ? StatementKind::If
-                             : c == 'f' && MatchKeyword(p, "for (")  ? StatementKind::For
-                             : c == 'd' && MatchKeyword(p, "do ")    ? StatementKind::Do
-                             : IsNameChar(c)                         ? StatementKind::Name
-                                                                     : StatementKind::Empty;
-  const StatementCode* code = form != nullptr && form->code >= 0 ? &StatementCodeOf(form->code) : nullptr;
-  switch (kind) {
-    case StatementKind::If:
-      AcceptKeyword(p, "if (");
-      if (code == nullptr || !TryStatementCode(*code, p, scope, -1)) ExecIf(p, scope);
-      break;
-    case StatementKind::For:
-      AcceptKeyword(p, "for (");
-      if (code == nullptr || !TryStatementCode(*code, p, scope, -1)) ExecFor(p, scope);
-      break;
-    case StatementKind::Do:
-      AcceptKeyword(p, "do ");
-      if (code == nullptr || !TryStatementCode(*code, p, scope, -1)) ExecDo(p, scope);
-      break;
-    case StatementKind::Name: {
-      int slot = FindVariable(p, scope);
-      if (slot < 0) {
-        CallProcedure(p, scope, form != nullptr && form->call >= 0 ? &CallFormOf(form->call) : nullptr);
-      } else if (code == nullptr || !TryStatementCode(*code, p, scope, slot)) {
-        ExecAssignment(p, scope, slot);
-      }
-      break;
-    }
-    case StatementKind::Empty: break;
-  }
-  return HasError();
 }
 
-bool ExecStatement(TextPosition& p, Scope scope) { return RunStatement(p, scope, StatementFormAt(p)); }
+void FinishBlock(TextPosition& p, int32_t saved) {
+  StepOne(p);
+  ReleaseSlots(saved);
+}
 
-// { var lines; statements } — locals are released on every way out; a
-// statement that consumes nothing (a stray character, the end of the text) is
-// a fault at that character.
-static bool ExecBlock(TextPosition& p, Scope scope) {
+bool ExecBlock(TextPosition& p, Scope scope) {
   const int32_t saved = VariableCount;
   const TextPosition open = p++;
   for (;;) {
@@ -243,33 +226,133 @@ static bool ExecBlock(TextPosition& p, Scope scope) {
     if (!AcceptKeywordAndBlank(p, "var")) break;
     if (DeclareVariables(p, true) <= 0 || HasError()) break;
   }
-  while (!HasError()) {
-    SkipBlanks(p);
-    const TextPosition start = p;
-    if (ExecStatement(p, scope)) break;
-    if (PeekText(p) == ';') p++;
-    SkipBlanks(p);
-    if (PeekText(p) == '}') break;
-    if (p == start) Fault(p, FaultKind::StatementExpected, {.origin = open});
+  BlockStatements(p, scope, open);
+  FinishBlock(p, saved);
+  return HasError();
+}
+
+}  // namespace
+
+// Selects the statement by its first character: "if (", "for (", "do ", a
+// variable (assignment), another name (procedure call), or the empty statement.
+void RunCountedStatement(TextPosition& p, Scope scope) {
+  const uint8_t c = PeekText(p);
+  if (c == 'i' && AcceptKeyword(p, "if (")) {
+    ExecIf(p, scope);
+  } else if (c == 'f' && AcceptKeyword(p, "for (")) {
+    ExecFor(p, scope);
+  } else if (c == 'd' && AcceptKeyword(p, "do ")) {
+    DoPasses(p, scope, p);
+  } else if (IsNameChar(c)) {
+    const int slot = FindVariable(p, scope);
+    if (slot < 0) {
+      CallProcedure(p, scope);
+    } else {
+      ExecAssignment(p, scope, slot);
+    }
   }
-  StepOne(p);
-  ReleaseSlots(saved);
+}
+
+bool ExecStatement(TextPosition& p, Scope scope) {
+  SkipBlanks(p);
+  if (HasError()) return true;
+  if (StepBudget == 0) {
+    RequestStop();
+    return true;
+  }
+  StepBudget--;
+  RunCountedStatement(p, scope);
   return HasError();
 }
 
 bool ExecBody(TextPosition& p, Scope scope) {
-  TextPosition first = p;
-  SkipBlanks(first);
-  // The form of a one-statement body is looked up once, for its code and its run.
-  const StatementForm* form = PeekText(first) == '{' ? nullptr : StatementFormAt(first);
-  if (form != nullptr && TryAssignmentBody(*form, p, scope)) return false;
   NestingLevel level(p);
   if (!level.Entered()) return true;
-  p = first;
+  SkipBlanks(p);
   if (PeekText(p) == '{') return ExecBlock(p, scope);
-  RunStatement(p, scope, form);
+  ExecStatement(p, scope);
   StepOne(p);
   return HasError();
+}
+
+// ---- Where the engine hands a statement over ----
+
+void ContinueBlock(TextPosition& p, Scope scope, TextPosition start, TextPosition open, int32_t saved) {
+  if (!HasError() && AfterBlockStatement(p, start, open)) BlockStatements(p, scope, open);
+  FinishBlock(p, saved);
+}
+
+void ResumeIfCondition(TextPosition& p, Scope scope, TextPosition start, int32_t depth) {
+  Value condition;
+  if (FinishCondition(p, start, depth, condition)) IfBranches(p, scope, condition);
+}
+
+void ResumeIfBranch(TextPosition& p, Scope scope, Value condition) {
+  if (!HasError()) AfterFirstBranch(p, scope, condition);
+}
+
+void ResumeForPasses(TextPosition& p, Scope scope, TextPosition header) {
+  const TextPosition conditionStart = p;
+  for (;;) {
+    TextPosition c = conditionStart;
+    const int32_t depth = OperandDepth;
+    EvalExpression(c, scope, 0);
+    if (!ForAfterCondition(p, scope, c, header, depth)) return;
+  }
+}
+
+void ResumeForCondition(TextPosition& p, Scope scope, TextPosition c, TextPosition header,
+                        TextPosition conditionStart, int32_t depth) {
+  if (!ForAfterCondition(p, scope, c, header, depth)) return;
+  p = conditionStart;
+  ResumeForPasses(p, scope, header);
+}
+
+void ResumeForBody(TextPosition& p, Scope scope, TextPosition body, TextPosition step, TextPosition header,
+                   TextPosition conditionStart) {
+  if (!ForAfterBody(p, scope, body, step)) return;
+  p = conditionStart;
+  ResumeForPasses(p, scope, header);
+}
+
+void ResumeForStep(TextPosition& p, Scope scope, TextPosition step, TextPosition header,
+                   TextPosition conditionStart) {
+  if (!ForAfterStep(p, step)) return;
+  p = conditionStart;
+  ResumeForPasses(p, scope, header);
+}
+
+void ResumeDoBody(TextPosition& p, Scope scope, TextPosition bodyStart) {
+  if (!HasError() && DoConditionHolds(p, scope, bodyStart)) DoPasses(p, scope, bodyStart);
+}
+
+void ResumeDoCondition(TextPosition& p, Scope scope, TextPosition bodyStart, TextPosition start, int32_t depth) {
+  Value condition;
+  if (FinishCondition(p, start, depth, condition) && condition != 0) DoPasses(p, scope, bodyStart);
+}
+
+void ResumeAssignmentIndex(TextPosition& p, Scope scope, TextPosition name, int slot, TextPosition open,
+                           int32_t depth) {
+  Value index;
+  if (!FinishIndex(p, open, depth, index)) return;
+  StoreTarget target{.indexed = true, .base = VariableTable[slot].value};
+  target.inMemory = IndexedAddress(PeekText(name) == '_', target.base, index, target.address, target.width);
+  AssignmentValue(p, scope, name, slot, target);
+}
+
+void ResumeAssignmentValue(TextPosition& p, TextPosition name, int slot, const StoreTarget& target, int32_t depth) {
+  Value v;
+  if (!FinishRequiredValue(p, depth, v) || HasError()) {
+    Fault(p, FaultKind::RightSideFailed, {.origin = name});  // reported where the right-hand side stopped
+    return;
+  }
+  if (!target.indexed) {
+    VariableTable[slot].value = v;
+  } else if (!target.inMemory) {
+    FaultOutside(name, target.address, target.base);
+  } else {
+    StoreIndexedValue(target.address, target.width, v);
+  }
 }
 
 }  // namespace vorla

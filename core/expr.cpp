@@ -1,29 +1,25 @@
 // The expression evaluator. Operands are read by their first character, binary
 // operators are applied by level (comparisons 1, '&' '|' '^' 2, '+' '-' 3,
-// '*' '/' '%' 4), and every fault is recorded at its character. Where the
-// text has a decoded form, the evaluator takes its reading from there instead
-// of reading the characters again, and runs an expression without calls from
-// its decoded code (code.h); either way every step is the one below.
+// '*' '/' '%' 4), and every fault is recorded at its character. Each construct
+// that waits for an inner evaluation is written as its start and its finish;
+// the finishes are where the engine hands a construct over (resume.h).
 #include "core/expr.h"
 
 #include "core/call.h"
-#include "core/code.h"
 #include "core/names.h"
+#include "core/operators.h"
+#include "core/resume.h"
 
 namespace vorla {
 
 namespace {
 
-// L / R and L % R; a zero divisor prints its notice and polls the keyboard,
-// and yields 0 for '/' and the current Modulo_ for '%'.
-Value Divide(Op op, Value, Value) {
+// L op R; a zero divisor prints its notice and polls the keyboard, and yields
+// 0 for '/' and the current Modulo_ for '%'.
+Value Apply(Op op, Value l, Value r) {
+  if (!DividesByZero(op, r)) return ApplyOperator(op, l, r);
   InstalledLibrary.DivisionNotice();
   return op == Op::Div ? 0 : Modulo();
-}
-
-[[gnu::always_inline]] inline Value Apply(Op op, Value l, Value r) {
-  if ((op == Op::Div || op == Op::Rem) && r == 0) return Divide(op, l, r);
-  return ApplyOperator(op, l, r);
 }
 
 // "text": the address of its first character; the cursor passes the closing quote.
@@ -53,10 +49,124 @@ void ReadCharacter(TextPosition& p) {
 }
 
 // ( expression ) — a missing ')' is a fault at the character found instead.
-void ReadParenthesised(TextPosition& p, Scope scope, const EvalForm* inner) {
-  int depth = OperandDepth;
+void ReadParenthesised(TextPosition& p, Scope scope) {
+  const int32_t depth = OperandDepth;
   const TextPosition open = p++;
-  Evaluate(p, scope, 0, inner != nullptr ? inner : EvalFormAt(p, 0));
+  EvalExpression(p, scope, 0);
+  FinishParenthesised(p, open, depth);
+}
+
+// -x, +x (absolute value), ~x: one primary operand, which may itself be prefixed.
+void ReadPrefixed(TextPosition& p, Scope scope) {
+  const uint8_t op = PeekText(p);
+  const int32_t depth = OperandDepth;
+  p++;
+  EvalExpression(p, scope, 5);
+  FinishPrefixed(p, op, depth);
+}
+
+// name[index], the index taken: the variable's Value is read now, so a change
+// that a function called inside the index made to it is seen. Bytes outside
+// script memory are a fault at the name, and the cursor goes back to it.
+void FinishIndexedRead(TextPosition& p, TextPosition name, int slot, Value index) {
+  uint32_t address, width;
+  const Value base = VariableTable[slot].value;
+  if (!IndexedAddress(PeekText(name) == '_', base, index, address, width)) {
+    FaultOutside(name, address, base);
+    p = name;
+    return;
+  }
+  Push(ReadIndexedValue(address, width), name);
+}
+
+// A variable, an indexed variable, or else a function call.
+void ReadName(TextPosition& p, Scope scope) {
+  const int slot = FindVariable(p, scope);
+  if (slot < 0) {
+    CallFunction(p, scope);
+    return;
+  }
+  const TextPosition name = p;
+  p += TextPosition(VariableTable[slot].NameLength);
+  if (PeekText(p) != '[') {
+    Push(VariableTable[slot].value, name);
+    return;
+  }
+  Value index;
+  if (TakeIndex(p, scope, index)) FinishIndexedRead(p, name, slot, index);
+}
+
+// After the right operand of `op`, begun at OperandDepth `depth`: answers
+// whether the operator was applied and the evaluation goes on.
+[[nodiscard]] bool FinishRightOperand(TextPosition p, Op op, int32_t depth, int32_t entryDepth) {
+  if (OperandDepth == depth) {
+    // The right operand is missing. When its fault stands on a ',' or ']',
+    // the expression leaves no Value, so that the argument list or index
+    // that expects that character cannot take the fault for its own stop.
+    if (!HasError()) {
+      Fault(p, FaultKind::OperandExpected);
+    } else if (StoppedAt(p) && (PeekText(p) == ',' || PeekText(p) == ']') && OperandDepth > entryDepth) {
+      OperandDepth--;
+    }
+    return false;
+  }
+  if (!OnlyStoppedAt(p)) return false;
+  const Value r = Pop();
+  Value& l = OperandStack[OperandDepth - 1];
+  l = Apply(op, l, r);
+  return true;
+}
+
+}  // namespace
+
+// One operand by its first character; it pushes one Value or records a fault.
+void ReadOperand(TextPosition& p, Scope scope) {
+  const uint8_t c = PeekText(p);
+  const TextPosition start = p;
+  if (IsDigit(c)) {
+    const Value v = DecimalAt(start, p);
+    Push(v, start);
+  } else if (c == '$') {
+    const Value v = HexAt(start, p);
+    Push(v, start);
+  } else if (IsNameChar(c)) {
+    ReadName(p, scope);
+  } else if (c == kQuote) {
+    ReadString(p);
+  } else if (c == kApostrophe) {
+    ReadCharacter(p);
+  } else if (c == '(') {
+    ReadParenthesised(p, scope);
+  } else if (c == '-' || c == '+' || c == '~') {
+    ReadPrefixed(p, scope);
+  } else {
+    Fault(p, FaultKind::OperandExpected);
+  }
+}
+
+// { operator operand } after the first operand — operators at or below
+// minLevel are left to the caller; a fault stops every level at its next check.
+void ContinueOperators(TextPosition& p, Scope scope, int minLevel, int32_t entryDepth) {
+  SkipBlanks(p);
+  while (PeekText(p) != ';' && PeekText(p) != ')' && !HasError()) {
+    const Operator op = Classify(p);
+    if (op.op == Op::None) {
+      FaultNoOperator(p);
+      return;
+    }
+    if (minLevel >= op.level) return;
+    const int32_t depth = OperandDepth;
+    p += TextPosition(op.length);
+    EvalExpression(p, scope, op.level);
+    if (!FinishRightOperand(p, op.op, depth, entryDepth)) return;
+  }
+}
+
+void ResumeAfterRightOperand(TextPosition& p, Scope scope, Op op, int minLevel, int32_t depth, int32_t entryDepth) {
+  if (FinishRightOperand(p, op, depth, entryDepth)) ContinueOperators(p, scope, minLevel, entryDepth);
+}
+
+void FinishParenthesised(TextPosition& p, TextPosition open, int32_t depth) {
   if (PeekText(p) != ')') {
     Fault(p, FaultKind::CloseParenExpected, {.origin = open});
     StepOne(p);
@@ -71,12 +181,7 @@ void ReadParenthesised(TextPosition& p, Scope scope, const EvalForm* inner) {
   p++;
 }
 
-// -x, +x (absolute value), ~x: one primary operand, which may itself be prefixed.
-void ReadPrefixed(TextPosition& p, Scope scope, const EvalForm* inner) {
-  uint8_t op = PeekText(p);
-  int depth = OperandDepth;
-  p++;
-  Evaluate(p, scope, 5, inner != nullptr ? inner : EvalFormAt(p, 5));
+void FinishPrefixed(TextPosition& p, uint8_t op, int32_t depth) {
   if (OperandDepth == depth) {
     if (!HasError()) Fault(p, FaultKind::OperandExpected);  // the operand is missing
     return;
@@ -86,170 +191,31 @@ void ReadPrefixed(TextPosition& p, Scope scope, const EvalForm* inner) {
   top = ApplyPrefix(op, top);
 }
 
-// name[index]: the index first, then the variable's Value, so a change that a
-// function called inside the index made to the variable is seen. Bytes outside
-// script memory are a fault at the name, and the cursor goes back to it.
-void ReadIndexed(TextPosition& p, Scope scope, TextPosition name, int slot, const EvalForm* index) {
-  Value i;
-  uint32_t address, width;
-  if (!TakeIndex(p, scope, i, index)) return;
-  const Value base = VariableTable[slot].value;
-  if (!IndexedAddress(name, base, i, address, width)) {
-    FaultOutside(name, address, base);
-    p = name;
-    return;
-  }
-  Push(ReadIndexedValue(address, width), name);
+void ResumeIndexedRead(TextPosition& p, TextPosition name, int slot, TextPosition open, int32_t depth) {
+  Value index;
+  if (FinishIndex(p, open, depth, index)) FinishIndexedRead(p, name, slot, index);
 }
 
-// A variable, an indexed variable, or else a function call.
-void ReadName(TextPosition& p, Scope scope, const OperandForm* form) {
-  int slot = FindVariable(p, scope);
-  if (slot < 0) {
-    CallFunction(p, scope, form != nullptr && form->call >= 0 ? &CallFormOf(form->call) : nullptr);
-    return;
-  }
-  TextPosition name = p;
-  p += TextPosition(VariableTable[slot].NameLength);
-  if (PeekText(p) == '[') {
-    bool decoded = form != nullptr && form->inner >= 0 && p == name + form->nameLength;
-    ReadIndexed(p, scope, name, slot, decoded ? &EvalFormOf(form->inner) : nullptr);
-  } else {
-    Push(VariableTable[slot].value, name);
-  }
-}
-
-// One operand by its first character; it pushes one Value or records a fault.
-void ReadOperand(TextPosition& p, Scope scope, const OperandForm* form) {
-  if (form != nullptr) {
-    switch (form->kind) {
-      case OperandKind::Constant:
-        Push(form->value, p);
-        p = form->end;
-        return;
-      case OperandKind::Name: ReadName(p, scope, form); return;
-      case OperandKind::Parenthesised: ReadParenthesised(p, scope, &EvalFormOf(form->inner)); return;
-      case OperandKind::Prefixed: ReadPrefixed(p, scope, &EvalFormOf(form->inner)); return;
-    }
-  }
-  uint8_t c = PeekText(p);
-  const TextPosition start = p;
-  if (IsDigit(c)) {
-    Value v = DecimalAt(start, p);
-    Push(v, start);
-  } else if (c == '$') {
-    Value v = HexAt(start, p);
-    Push(v, start);
-  } else if (IsNameChar(c)) {
-    ReadName(p, scope, nullptr);
-  } else if (c == kQuote) {
-    ReadString(p);
-  } else if (c == kApostrophe) {
-    ReadCharacter(p);
-  } else if (c == '(') {
-    ReadParenthesised(p, scope, nullptr);
-  } else if (c == '-' || c == '+' || c == '~') {
-    ReadPrefixed(p, scope, nullptr);
-  } else {
-    Fault(p, FaultKind::OperandExpected);
-  }
-}
-
-// { operator operand } after the first operand, from p, with the steps of
-// `form` where it still applies.
-void ApplyOperators(TextPosition& p, Scope scope, int minLevel, int entryDepth, const EvalForm* form) {
-  const uint64_t generation = ScriptMemory::Generation();
-  int32_t step = form != nullptr ? form->firstStep : -1;
-  while (PeekText(p) != ';' && PeekText(p) != ')' && !HasError()) {
-    const StepForm* decoded = nullptr;
-    if (form != nullptr && step >= 0 && StepOf(step).at == p) {
-      decoded = &StepOf(step);
-      step = decoded->next;
-    } else {
-      form = nullptr;
-    }
-    Operator op = decoded != nullptr ? decoded->op : Classify(p);
-    if (op.op == Op::None) {
-      FaultNoOperator(p);
-      break;
-    }
-    if (minLevel >= op.level) break;
-    int depth = OperandDepth;
-    p += TextPosition(op.length);
-    Evaluate(p, scope, op.level, decoded != nullptr ? &EvalFormOf(decoded->right) : EvalFormAt(p, op.level));
-    form = StillCurrent(form, generation);
-    if (OperandDepth == depth) {
-      // The right operand is missing. When its fault stands on a ',' or ']',
-      // the expression leaves no Value, so that the argument list or index
-      // that expects that character cannot take the fault for its own stop.
-      if (!HasError()) {
-        Fault(p, FaultKind::OperandExpected);
-      } else if (StoppedAt(p) && (PeekText(p) == ',' || PeekText(p) == ']') && OperandDepth > entryDepth) {
-        OperandDepth--;
-      }
-      break;
-    }
-    if (!OnlyStoppedAt(p)) break;
-    Value r = Pop();
-    Value& l = OperandStack[OperandDepth - 1];
-    l = Apply(op.op, l, r);
-  }
-}
-
-}  // namespace
-
-// operand { operator operand } — operators at or below minLevel are left to
-// the caller; a fault stops every level at its next check.
-bool Evaluate(TextPosition& p, Scope scope, int minLevel, const EvalForm* form) {
+// operand { operator operand }
+bool EvalExpression(TextPosition& p, Scope scope, int minLevel) {
   NestingLevel level(p);
   if (!level.Entered()) return true;
-  if (form != nullptr) {
-    p = form->first;
-  } else {
-    SkipBlanks(p);
-  }
+  SkipBlanks(p);
   if (PeekText(p) == ';' || PeekText(p) == ')') return HasError();
   if (HasError()) return true;
-  const int entryDepth = OperandDepth;
-  Value v;
-  if (form != nullptr && form->pure >= 0 && TryExpressionCode(form->pure, scope, 0, v)) {
-    OperandStack[OperandDepth++] = v;
-    p = form->stop;
-    form = nullptr;
-  } else {
-    const uint64_t generation = ScriptMemory::Generation();
-    ReadOperand(p, scope, form != nullptr ? &form->operand : nullptr);
-    form = StillCurrent(form, generation);
-    if (form != nullptr && p == form->operand.end) {
-      p = form->afterOperand;
-    } else {
-      form = nullptr;
-      SkipBlanks(p);
-    }
-  }
-  ApplyOperators(p, scope, minLevel, entryDepth, form);
+  const int32_t entryDepth = OperandDepth;
+  ReadOperand(p, scope);
+  ContinueOperators(p, scope, minLevel, entryDepth);
   return HasError();
 }
 
-bool EvalExpression(TextPosition& p, Scope scope, int minLevel) {
-  return Evaluate(p, scope, minLevel, EvalFormAt(p, minLevel));
+bool TakeValue(TextPosition& p, Scope scope, Value& out, uint8_t close) {
+  const int32_t depth = OperandDepth;
+  EvalExpression(p, scope, 0);
+  return FinishTakeValue(p, depth, out, close);
 }
 
-bool TakeValue(TextPosition& p, Scope scope, const EvalForm* form, Value& out, uint8_t close) {
-  if (form == nullptr) form = EvalFormAt(p, 0);
-  Value v;
-  if (TryPureValue(form, scope, v)) {
-    p = form->stop;
-    if (form->faultAtStop) FaultNoOperator(p);
-    if (close == 0 || PeekText(p) == close) {
-      out = v;
-      return true;
-    }
-    OperandStack[OperandDepth++] = v;  // the program's operand limit leaves room for it
-    return false;
-  }
-  const int32_t depth = OperandDepth;
-  Evaluate(p, scope, 0, form);
+bool FinishTakeValue(TextPosition p, int32_t depth, Value& out, uint8_t close) {
   if (close != 0 && PeekText(p) != close) return false;
   if (OperandDepth == depth) return false;
   out = OperandStack[OperandDepth - 1];
@@ -257,9 +223,27 @@ bool TakeValue(TextPosition& p, Scope scope, const EvalForm* form, Value& out, u
   return true;
 }
 
-bool TakeIndex(TextPosition& p, Scope scope, Value& index, const EvalForm* form) {
+bool TakeRequiredValue(TextPosition& p, Scope scope, Value& out, FaultKind missing) {
+  const int32_t depth = OperandDepth;
+  EvalExpression(p, scope, 0);
+  return FinishRequiredValue(p, depth, out, missing);
+}
+
+bool FinishRequiredValue(TextPosition p, int32_t depth, Value& out, FaultKind missing) {
+  if (FinishTakeValue(p, depth, out, 0)) return true;
+  if (!HasError()) Fault(p, missing);
+  return false;
+}
+
+bool TakeIndex(TextPosition& p, Scope scope, Value& index) {
   const TextPosition open = p++;
-  const bool taken = TakeValue(p, scope, form, index, ']');
+  const int32_t depth = OperandDepth;
+  EvalExpression(p, scope, 0);
+  return FinishIndex(p, open, depth, index);
+}
+
+bool FinishIndex(TextPosition& p, TextPosition open, int32_t depth, Value& index) {
+  const bool taken = FinishTakeValue(p, depth, index, ']');
   if (PeekText(p) != ']') {
     Fault(p, FaultKind::CloseBracketExpected, {.origin = open});
     StepOne(p);
@@ -274,18 +258,8 @@ bool TakeIndex(TextPosition& p, Scope scope, Value& index, const EvalForm* form)
   return !HasError();
 }
 
-bool IndexedAddress(TextPosition name, Value base, Value index, uint32_t& address, uint32_t& width) {
-  width = PeekText(name) == '_' ? 1 : 4;
-  address = Bits(width == 1 ? Add(base, index) : Add(base, Mul(index, 4)));
-  return InScriptMemory(address, width);
-}
-
 void FaultOutside(TextPosition name, uint32_t address, Value base) {
   Fault(name, FaultKind::AddressOutside, {.origin = name, .number = Wrap(address), .extra = base});
-}
-
-bool TryPureValue(const EvalForm* form, Scope scope, Value& out) {
-  return form != nullptr && form->pure >= 0 && TryExpressionCode(form->pure, scope, 1, out);
 }
 
 void FaultNoOperator(TextPosition p) { Fault(p, FaultKind::OperatorExpected); }

@@ -5,7 +5,7 @@
 
 namespace vorla {
 
-void WalkBlanks(TextPosition& p) {
+void SkipLongBlanks(TextPosition& p) {
   for (;;) {
     uint8_t c = PeekText(p);
     if (IsBlank(c)) {
@@ -71,8 +71,8 @@ static bool WalkBlock(TextPosition& p) {
   }
 }
 
-bool WalkStatement(TextPosition& p) {
-  WalkBlanks(p);
+bool SkipStatement(TextPosition& p) {
+  SkipBlanks(p);
   if (PeekText(p) == '{') return WalkBlock(p);
   for (;;) {
     uint8_t c = PeekText(p);
@@ -82,7 +82,7 @@ bool WalkStatement(TextPosition& p) {
   }
 }
 
-bool WalkToCloseParen(TextPosition& p) {
+bool SkipToCloseParen(TextPosition& p) {
   int depth = 1;
   for (;;) {
     uint8_t c = PeekText(p);

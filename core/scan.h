@@ -27,8 +27,12 @@ inline bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 inline bool IsBlank(uint8_t c) { return c >= 1 && c <= 32; }
 inline bool EndsBlanks(uint8_t c) { return c > 32 && c != '#'; }
 
-// Moves over blanks and '#' comments; a comment runs to its CR.
-void WalkBlanks(TextPosition& p);
+// Moves over blanks and '#' comments; a comment runs to its CR. Most calls
+// stand on a character that is neither, and are done at once.
+void SkipLongBlanks(TextPosition& p);
+inline void SkipBlanks(TextPosition& p) {
+  if (!EndsBlanks(PeekText(p))) SkipLongBlanks(p);
+}
 
 // The number of name characters from p on.
 int32_t NameLengthAt(TextPosition p);
@@ -44,11 +48,11 @@ bool AcceptKeywordAndBlank(TextPosition& p, std::string_view literal);
 
 // Passes over one statement (up to its first ';') or one brace block. Answers
 // false when the text ended first; p then stands on the NUL.
-[[nodiscard]] bool WalkStatement(TextPosition& p);
+[[nodiscard]] bool SkipStatement(TextPosition& p);
 
 // From just inside an opened '(', moves just past the ')' that closes it.
 // Answers false when the text ended first; p then stands on the NUL.
-[[nodiscard]] bool WalkToCloseParen(TextPosition& p);
+[[nodiscard]] bool SkipToCloseParen(TextPosition& p);
 
 // Moves one character on, but never past the NUL.
 inline void StepOne(TextPosition& p) {

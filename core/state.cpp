@@ -12,9 +12,6 @@ uint32_t SourceLength = 0;
 Variable VariableTable[kMaxVariables];
 int32_t VariableCount = 0;
 int32_t GlobalCount = 0;
-int16_t NameIndex[kNameBuckets];
-uint64_t NameIndexGeneration = 0;
-int32_t BrokenNames = 0;
 RoutineEntry RoutineTable[kMaxRoutines];
 int32_t RoutineCount = 0;
 Library InstalledLibrary;
@@ -29,10 +26,9 @@ int32_t FaultCallDepth = 0;
 FaultRecord CurrentFault;
 FaultRecord FirstFault;
 int32_t NestingDepth = 0;
-int64_t StepBudget = -1;
-uint64_t StatementCount = 0;
+int64_t StepBudget = kNoStepLimit;
 Console* ActiveConsole = nullptr;
-bool DecodeText = true;
+bool UseEngine = true;
 TextPosition RunCursor = 0;
 TextPosition ReturnName = 0;
 TextPosition MainName = 0;
@@ -77,7 +73,7 @@ void ResetProgramState(Console* console) {
   RandomSeed = 0;
   EvaluatingInputLine = false;
   CallDepth = NestingDepth = 0;
-  StepBudget = -1;
+  StepBudget = kNoStepLimit;
   RunCursor = 0;
   ActiveConsole = console;
 
@@ -88,7 +84,7 @@ void ResetProgramState(Console* console) {
   moduloName = StoreConstant("Modulo_");
   timerName = StoreConstant("Timer_");
   ReleaseSlots(0);
-  SetGlobalCount(0);
+  GlobalCount = 0;
 }
 
 void ResetForRun() {

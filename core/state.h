@@ -21,6 +21,8 @@ inline constexpr int kMaxOperands = 32;     // OperandStack slots
 inline constexpr int kMaxCallDepth = 4000;
 // Nesting of bodies and expressions in all: bounds the host recursion.
 inline constexpr int kMaxNesting = 20000;
+// StepBudget when no budget is set: more statements than any run begins.
+inline constexpr int64_t kNoStepLimit = INT64_MAX;
 
 // ErrorPosition values besides a text position.
 inline constexpr TextPosition kNoError = 0;
@@ -34,17 +36,7 @@ struct Variable {
   TextPosition Name;   // first character of the name, in the text or the constant area
   int32_t NameLength;
   Value value;
-  uint16_t Bucket;     // where NameIndex keeps the slot while it is live
-  int16_t Older;       // the next older live slot in the same bucket, or -1
-  bool Broken;         // its name is no run of name characters any more
 };
-
-// NameIndex keeps every live slot in a bucket chosen by its name's first byte
-// and length, newest first.
-inline constexpr int kNameBuckets = 1024;
-inline constexpr uint16_t NameBucket(uint8_t first, int32_t length) {
-  return uint16_t((first * 61u + uint32_t(length)) % kNameBuckets);
-}
 
 struct RoutineEntry {
   Kind kind;
@@ -77,9 +69,6 @@ extern uint32_t SourceLength;                    // bytes loaded, NUL not counte
 extern Variable VariableTable[kMaxVariables];
 extern int32_t VariableCount;                    // slots 0..VariableCount-1 are live
 extern int32_t GlobalCount;                      // VariableCount right after the global section
-extern int16_t NameIndex[kNameBuckets];          // the newest live slot of each bucket, or -1
-extern uint64_t NameIndexGeneration;             // the text generation NameIndex was built in
-extern int32_t BrokenNames;                      // live slots whose names a store into the text broke
 extern RoutineEntry RoutineTable[kMaxRoutines];
 extern int32_t RoutineCount;
 extern Library InstalledLibrary;
@@ -94,10 +83,9 @@ extern int32_t FaultCallDepth;                   // CallDepth when ErrorPosition
 extern FaultRecord CurrentFault;                 // what the fault at ErrorPosition is
 extern FaultRecord FirstFault;                   // the fault that a statement re-pointed first
 extern int32_t NestingDepth;                     // bodies and expressions now running
-extern int64_t StepBudget;                       // statements left before a stop; < 0: no limit
-extern uint64_t StatementCount;                  // statements begun since the process started
+extern int64_t StepBudget;                       // statements left before a stop (kNoStepLimit: none)
 extern Console* ActiveConsole;                   // where output goes and keys come from
-extern bool DecodeText;                          // use the text's decoded form (a process setting, not reset)
+extern bool UseEngine;                           // run bodies compiled (a process setting, not reset)
 extern TextPosition RunCursor;                   // where main's body left the cursor
 
 // Predefined variable slots and constant names.

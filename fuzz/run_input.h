@@ -197,12 +197,12 @@ inline InputRun RunInput(const uint8_t* data, size_t size, LargeStack& stack, in
 // as it stands. `decoded` and `read` get the two runs.
 inline void RunInputBothWays(const uint8_t* data, size_t size, LargeStack& stack, InputRun& decoded, InputRun& read,
                              int64_t stepBudget = kStepBudget) {
-  const bool setting = DecodeText;
-  DecodeText = true;
+  const bool setting = UseEngine;
+  UseEngine = true;
   decoded = RunInput(data, size, stack, stepBudget);
-  DecodeText = false;
+  UseEngine = false;
   read = RunInput(data, size, stack, stepBudget);
-  DecodeText = setting;
+  UseEngine = setting;
 }
 
 // Whether a run ended in one of the defined outcomes with the interpreter's

@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
   vorla::TerminalConsole console;
   vorla::ResetProgramState(&console);
   vorla::InstallBuiltins();
-  vorla::DecodeText = vorla::DecodingWanted(std::getenv("VORLA_DECODE"));
+  vorla::UseEngine = vorla::EngineWanted(std::getenv("VORLA_DECODE"));
   vorla::PrintConstant("vorla Ver0.01a 2016/01/31 by quillmar\n");
   if (std::optional<int> status = vorla::AnswerCommandLine(argc, argv)) {
     return Finish(console, *status);

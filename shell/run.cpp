@@ -80,7 +80,7 @@ RunOutcome RunProgram() {
 
 const RunEnd& LastRunEnd() { return lastRun; }
 
-bool DecodingWanted(const char* setting) { return setting == nullptr || std::string_view(setting) != "0"; }
+bool EngineWanted(const char* setting) { return setting == nullptr || std::string_view(setting) != "0"; }
 
 int ExitStatus(RunOutcome outcome) {
   switch (outcome) {

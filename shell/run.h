@@ -37,7 +37,7 @@ Value LineOf(TextPosition at);
 // Whether the interpreter reads the text's decoded form, from the setting of
 // VORLA_DECODE: only "0" turns it off, so that every run can be compared with
 // the text read as it stands.
-bool DecodingWanted(const char* setting);
+bool EngineWanted(const char* setting);
 
 // The exit status of a run that ended this way.
 int ExitStatus(RunOutcome outcome);

@@ -7,6 +7,6 @@
 
 namespace {
 
-const bool kDecodeSetting = (vorla::DecodeText = vorla::DecodingWanted(std::getenv("VORLA_DECODE")));
+const bool kDecodeSetting = (vorla::UseEngine = vorla::EngineWanted(std::getenv("VORLA_DECODE")));
 
 }  // namespace

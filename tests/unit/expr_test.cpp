@@ -202,7 +202,7 @@ TEST_F(ExprTest, MissingOperandBeforeACommaLeavesNoValue) {
   Prepare("1 + , 2);");
   TextPosition p = exprStart_;
   Value v = 99;
-  EXPECT_FALSE(TakeRequiredValue(p, Scope{VariableCount, kLiveTop}, nullptr, v));
+  EXPECT_FALSE(TakeRequiredValue(p, Scope{VariableCount, kLiveTop}, v));
   EXPECT_EQ(Offset(ErrorPosition), 4);
   EXPECT_EQ(OperandDepth, 0);
 
@@ -217,7 +217,7 @@ TEST_F(ExprTest, TakeValueLeavesTheStopAndAMissingValueToTheCaller) {
   Value v = 0;
   Prepare("4 + 5]");
   TextPosition p = exprStart_;
-  EXPECT_TRUE(TakeValue(p, Scope{VariableCount, kLiveTop}, nullptr, v, ']'));
+  EXPECT_TRUE(TakeValue(p, Scope{VariableCount, kLiveTop}, v, ']'));
   EXPECT_EQ(v, 9);
   EXPECT_EQ(OperandDepth, 0);
   EXPECT_EQ(Offset(p), 5);
@@ -225,7 +225,7 @@ TEST_F(ExprTest, TakeValueLeavesTheStopAndAMissingValueToTheCaller) {
 
   Prepare("4 + 5;");
   p = exprStart_;
-  EXPECT_FALSE(TakeValue(p, Scope{VariableCount, kLiveTop}, nullptr, v, ']'));
+  EXPECT_FALSE(TakeValue(p, Scope{VariableCount, kLiveTop}, v, ']'));
   EXPECT_EQ(OperandDepth, 1);
   EXPECT_EQ(OperandStack[0], 9);
   EXPECT_EQ(Offset(p), 5);
@@ -233,7 +233,7 @@ TEST_F(ExprTest, TakeValueLeavesTheStopAndAMissingValueToTheCaller) {
 
   Prepare(" ;");
   p = exprStart_;
-  EXPECT_FALSE(TakeValue(p, Scope{VariableCount, kLiveTop}, nullptr, v));
+  EXPECT_FALSE(TakeValue(p, Scope{VariableCount, kLiveTop}, v));
   EXPECT_EQ(Offset(p), 1);
   EXPECT_FALSE(HasError()) << "an empty expression is no fault of its own";
 }

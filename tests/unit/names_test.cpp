@@ -17,7 +17,7 @@ class NamesTest : public VorlaTest {
     Load("g, h, xy, pqr; a, g; g, b; |g|a|h|b|Array_|Modulo_(|g (|gx|xyz|pq|Timer_[|");
     TextPosition p = SourceStart;
     EXPECT_EQ(DeclareVariables(p, false), 4);
-    SetGlobalCount(VariableCount);
+    GlobalCount = VariableCount;
     EXPECT_EQ(DeclareVariables(p, true), 2);
     EXPECT_EQ(DeclareVariables(p, true), 2);
     EXPECT_EQ(VariableCount, 11);
@@ -95,7 +95,7 @@ TEST_F(CutNamesTest, CallNameSeenFromAScopeWithACutName) {
   Load("c; xy; d; |x(|");
   TextPosition p = SourceStart;
   EXPECT_EQ(DeclareVariables(p, false), 1);
-  SetGlobalCount(VariableCount);
+  GlobalCount = VariableCount;
   EXPECT_EQ(DeclareVariables(p, true), 1);
   EXPECT_EQ(DeclareVariables(p, true), 1);
   const TextPosition cut = SourceStart + 4;
