@@ -6,6 +6,7 @@
 // advances the text generation, which everything remembered about the text is
 // stamped with.
 #pragma once
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -60,7 +61,7 @@ class ScriptMemory {
 
   // Stores inside the memory (the caller has checked the address).
   static void StoreByte(uint32_t a, uint8_t b) {
-    if (InSource(a) && bytes_[a] != b) generation_++;
+    if (InSource(a) && bytes_[a] != b && !InsideLiteral(a, bytes_[a], b)) generation_++;
     bytes_[a] = b;
   }
   static void StoreWord(uint32_t a, Value v) {
@@ -69,7 +70,26 @@ class ScriptMemory {
       for (uint32_t i = 0; i < 4; i++) StoreByte(a + i, uint8_t(bits >> (8 * i)));
       return;
     }
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(bytes_ + a, &bits, 4);
+      return;
+    }
     for (uint32_t i = 0; i < 4; i++) bytes_[a + i] = uint8_t(bits >> (8 * i));
+  }
+
+  // A string literal's characters are text that nothing reads but the
+  // output of the text: the code compiled from the text holds only the
+  // literal's address. So a store that changes a character inside a literal
+  // the code was compiled with, into another character that delimits
+  // nothing (no quote, apostrophe, ';', parenthesis, brace or NUL, which the
+  // walks over skipped text look for), reads no differently and leaves the
+  // generation standing. The marks hold for the generation they were made in.
+  static void MarkLiteral(uint32_t from, uint32_t to) {
+    if (literalGeneration_ != generation_) {
+      std::memset(literal_, 0, sizeof literal_);
+      literalGeneration_ = generation_;
+    }
+    for (uint32_t a = from; a < to; a++) literal_[(a - kSourceBase) / 64] |= uint64_t(1) << ((a - kSourceBase) % 64);
   }
   static void StoreBytes(uint32_t a, const void* bytes, size_t count) {
     for (size_t i = 0; i < count; i++) StoreByte(a + uint32_t(i), static_cast<const uint8_t*>(bytes)[i]);
@@ -81,7 +101,18 @@ class ScriptMemory {
   }
 
  private:
+  static bool Delimits(uint8_t c) {
+    return c == 0 || c == '"' || c == '\'' || c == ';' || c == '(' || c == ')' || c == '{' || c == '}';
+  }
+  static bool InsideLiteral(uint32_t a, uint8_t was, uint8_t becomes) {
+    const uint32_t offset = a - kSourceBase;
+    return literalGeneration_ == generation_ && (literal_[offset / 64] >> (offset % 64) & 1) != 0 && !Delimits(was) &&
+           !Delimits(becomes);
+  }
+
   alignas(64) static inline uint8_t bytes_[kMemorySize + kGuardSize] = {};
+  static inline uint64_t literal_[kSourceSize / 64] = {};
+  static inline uint64_t literalGeneration_ = 0;
   static inline uint64_t generation_ = 1;
 };
 
@@ -109,6 +140,11 @@ inline bool InScriptMemory(uint32_t address, uint32_t width) { return AreaEnd(ad
 
 // A Value stored little-endian at a (inside the memory).
 inline Value ReadWord(uint32_t a) {
+  if constexpr (std::endian::native == std::endian::little) {
+    uint32_t bits;
+    std::memcpy(&bits, ScriptMemory::View(a), 4);
+    return Wrap(bits);
+  }
   return Wrap(uint32_t(PeekText(a)) | uint32_t(PeekText(a + 1)) << 8 | uint32_t(PeekText(a + 2)) << 16 |
               uint32_t(PeekText(a + 3)) << 24);
 }

@@ -8,6 +8,7 @@
 #include "builtins/output.h"
 #include "core/chars.h"
 #include "core/declare.h"
+#include "core/engine/engine.h"
 #include "core/exec.h"
 #include "core/names.h"
 #include "core/state.h"
@@ -68,7 +69,11 @@ RunOutcome RunProgram() {
     return Ended(RunOutcome::MissingMain);
   }
   TextPosition body = RoutineTable[main].Target;
-  ExecBody(body, Scope{VariableCount, kLiveTop});
+  if (UseEngine) {
+    RunMainCompiled(main, body, Scope{VariableCount, kLiveTop});
+  } else {
+    ExecBody(body, Scope{VariableCount, kLiveTop});
+  }
   RunCursor = body;
   TextPosition fault = ErrorPosition;
   if (fault == kNoError) return Ended(RunOutcome::Finished);

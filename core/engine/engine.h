@@ -1,0 +1,26 @@
+// The engine: runs a script's routine bodies from code compiled once per text
+// generation, and hands a construct over to the walker (core/resume.h) where
+// the walker's own reading is needed. Everything a script can observe — its
+// output, its variables and their slots, every fault and cursor, OperandStack,
+// NestingDepth, CallDepth and the step budget — moves exactly as the walker
+// moves it; VORLA_DECODE=0 runs the walker alone to compare.
+#pragma once
+#include "core/state.h"
+
+namespace vorla {
+
+// Compiles every routine body of the loaded script as the text now reads,
+// and runs `main`'s body (its row `row`, its body at p) as the run driver
+// runs it, with the scope `scope`. p is left where the walker would leave it.
+void RunMainCompiled(int row, TextPosition& p, Scope scope);
+
+// What the engine compiled and the size of its fixed tables, for the
+// internals page and the tests.
+struct EngineCounts {
+  int32_t routinesCompiled;  // bodies compiled whole, main's own included
+  int32_t walkerStatements;  // statements left to the walker as they are not well formed
+  size_t tableBytes;         // the fixed tables the compiled code lives in
+};
+EngineCounts LastCompile();
+
+}  // namespace vorla
