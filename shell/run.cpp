@@ -70,7 +70,7 @@ RunOutcome RunProgram() {
   }
   TextPosition body = RoutineTable[main].Target;
   if (UseEngine) {
-    RunMainCompiled(main, body, Scope{VariableCount, kLiveTop});
+    RunMainCompiled(body, Scope{VariableCount, kLiveTop});
   } else {
     ExecBody(body, Scope{VariableCount, kLiveTop});
   }

@@ -32,7 +32,7 @@ constexpr int kMaxBlockStatements = 256;
 template <typename T, int kCapacity>
 struct Pool {
   T items[kCapacity];
-  int count = 0;
+  int count;
   // `n` consecutive items, or nullptr when they do not fit.
   T* Take(int n = 1) {
     if (count + n > kCapacity) return nullptr;
@@ -53,7 +53,7 @@ Pool<const Stmt*, 2 * kSourceSize> lists;
 Pool<NameSlot, 2 * kSourceSize> names;
 Routine callees[kMaxRoutines];  // by row
 Routine mainEntry;              // main as the run driver runs it: no frame of its own
-EngineCounts counts;
+EngineCounts counts;  // of the last compilation
 
 constexpr TextPosition kUnknown = 0;  // a position the compiler cannot tell
 
@@ -63,7 +63,7 @@ struct Expr {
   bool ok = false;
   bool empty = false;
   TextPosition stop = 0;
-  PureRoot pure;
+  PureRoot pure{};
   const Eval* eval = nullptr;
   int need = 0;  // the most Values the walker holds for it at once
 };
@@ -71,7 +71,7 @@ struct Expr {
 struct OperandForm {
   bool ok = false;
   OperandKind kind = OperandKind::Pure;
-  PureRoot pure;
+  PureRoot pure{};
   const Call* call = nullptr;
   const Eval* inner = nullptr;
   VarRef var{};
@@ -644,7 +644,6 @@ struct Compiler {
 bool ReadFrame(int row, Routine& r) {
   const RoutineEntry& e = RoutineTable[row];
   r = Routine{};
-  r.row = row;
   NameSlot layout[kMaxVariables + 1];
   int32_t count = 0;
   if (e.kind == Kind::Function) layout[count++] = {ReturnName, 6};
@@ -668,6 +667,7 @@ bool ReadFrame(int row, Routine& r) {
   r.frameSize = count;
   r.parameters = count - (e.kind == Kind::Function ? 1 : 0);
   r.bodyStart = at + 1;
+  r.valid = true;
   for (int32_t i = 0; i < count; i++) r.bits |= NameBit(layout[i].name, layout[i].length);
   return true;
 }
@@ -679,7 +679,7 @@ void CompileRoutine(Routine& r) {
   if (r.compiled) counts.routinesCompiled++;
 }
 
-void CompileProgram(int mainRow, TextPosition mainBody) {
+void CompileProgram(TextPosition mainBody) {
   pures.count = evals.count = steps.count = arguments.count = calls.count = 0;
   statements.count = bodies.count = lists.count = names.count = 0;
   counts = {};
@@ -689,10 +689,10 @@ void CompileProgram(int mainRow, TextPosition mainBody) {
     if (!ReadFrame(row, callees[row])) callees[row] = Routine{};
   }
   mainEntry = Routine{};
-  mainEntry.row = mainRow;
+  mainEntry.valid = true;
   mainEntry.bodyStart = mainBody;
   for (int32_t row = first; row < RoutineCount; row++) {
-    if (callees[row].row >= 0) CompileRoutine(callees[row]);
+    if (callees[row].valid) CompileRoutine(callees[row]);
   }
   CompileRoutine(mainEntry);
 }
@@ -701,15 +701,15 @@ void CompileProgram(int mainRow, TextPosition mainBody) {
 
 const Routine* CalleeCode(int row) {
   const Routine& r = callees[row];
-  return r.row == row ? &r : nullptr;
+  return r.valid ? &r : nullptr;
 }
 
 }  // namespace vorla::engine
 
 namespace vorla {
 
-void RunMainCompiled(int row, TextPosition& p, Scope scope) {
-  engine::CompileProgram(row, p);
+void RunMainCompiled(TextPosition& p, Scope scope) {
+  engine::CompileProgram(p);
   p = engine::RunRoutine(&engine::mainEntry, p, scope.ScopeBase, 0);
 }
 

@@ -10,9 +10,9 @@
 namespace vorla {
 
 // Compiles every routine body of the loaded script as the text now reads,
-// and runs `main`'s body (its row `row`, its body at p) as the run driver
+// and runs `main`'s body, which begins at p, as the run driver
 // runs it, with the scope `scope`. p is left where the walker would leave it.
-void RunMainCompiled(int row, TextPosition& p, Scope scope);
+void RunMainCompiled(TextPosition& p, Scope scope);
 
 // What the engine compiled and the size of its fixed tables, for the
 // internals page and the tests.

@@ -69,8 +69,8 @@ struct Pure {
 // A pure expression as a construct takes it: its top node, and whether it
 // may write Modulo_, which a give-up puts back.
 struct PureRoot {
-  const Pure* node = nullptr;
-  bool divides = false;
+  const Pure* node;
+  bool divides;
 };
 
 // ---- Evaluations with calls ----
@@ -191,18 +191,20 @@ struct Body {
 };
 
 // A routine's body compiled for one frame layout.
+// (Plain data without initializers, so that the tables cost nothing before
+// a run: a cleared Routine is one that holds nothing.)
 struct Routine {
-  const Body* body = nullptr;
-  TextPosition bodyStart = 0;
-  const NameSlot* frame = nullptr;  // the frame's names: "return" for a function, then the parameters
-  int32_t frameSize = 0;
-  int32_t parameters = 0;
-  int32_t row = -1;
-  uint64_t bits = 0;          // the name bits of every name the frame may hold
-  int32_t maxLevel = 0;       // the deepest NestingDepth inside it, less the activation's
-  int32_t maxOperands = 0;    // the most Values its statements hold on OperandStack at once
-  int32_t maxLocals = 0;      // the most slots its blocks' locals take at once
-  bool compiled = false;
+  bool valid;             // its frame could be read: the parameter list ends at ')'
+  bool compiled;          // its body is compiled
+  const Body* body;
+  TextPosition bodyStart;
+  const NameSlot* frame;  // the frame's names: "return" for a function, then the parameters
+  int32_t frameSize;
+  int32_t parameters;
+  uint64_t bits;          // the name bits of every name the frame may hold
+  int32_t maxLevel;       // the deepest NestingDepth inside it, less the activation's
+  int32_t maxOperands;    // the most Values its statements hold on OperandStack at once
+  int32_t maxLocals;      // the most slots its blocks' locals take at once
 };
 
 // ---- Running ----
