@@ -13,6 +13,7 @@
 
 #include "core/engine/engine.h"
 #include "core/engine/nodes.h"
+#include "core/exec.h"
 #include "core/names.h"
 #include "core/scan.h"
 
@@ -460,7 +461,7 @@ struct Compiler {
     s->value = condition.pure;
     s->valueEval = condition.eval;
     Need(condition.need);
-    s->run = StatementRoutines::If();
+    s->run = StatementRoutines::If(condition.eval == nullptr);
     return s;
   }
 
@@ -486,7 +487,7 @@ struct Compiler {
     s->value = condition.pure;
     s->valueEval = condition.eval;
     Need(condition.need);
-    s->run = StatementRoutines::For();
+    s->run = StatementRoutines::For(condition.eval == nullptr);
     return s;
   }
 
@@ -506,7 +507,7 @@ struct Compiler {
     s->value = condition.pure;
     s->valueEval = condition.eval;
     Need(condition.need);
-    s->run = StatementRoutines::Do();
+    s->run = StatementRoutines::Do(condition.eval == nullptr);
     return s;
   }
 
@@ -629,6 +630,7 @@ struct Compiler {
         StepOne(b->end);
       }
     }
+    b->run = StatementRoutines::Body(b->walker, b->block);
     if (b->end == kUnknown) {
       // Where it ends on a way the walker runs: as it is passed over.
       TextPosition skipped = p;
@@ -676,7 +678,12 @@ void CompileRoutine(Routine& r) {
   Compiler c(r);
   r.body = c.CompileBody(r.bodyStart, 0);
   r.compiled = c.fits && r.body != nullptr;
-  if (r.compiled) counts.routinesCompiled++;
+  r.nestingLimit = r.operandLimit = r.slotLimit = -1;
+  if (!r.compiled) return;
+  counts.routinesCompiled++;
+  r.nestingLimit = kMaxNesting - r.maxLevel;
+  r.operandLimit = kMaxOperands - r.maxOperands;
+  r.slotLimit = kMaxVariables - r.maxLocals;
 }
 
 void CompileProgram(TextPosition mainBody) {
@@ -710,11 +717,17 @@ namespace vorla {
 
 void RunMainCompiled(TextPosition& p, Scope scope) {
   engine::CompileProgram(p);
+  // A fault in the definitions is pending as main begins: its body runs nothing.
+  if (HasError()) {
+    ExecBody(p, scope);
+    return;
+  }
   p = engine::RunRoutine(&engine::mainEntry, p, scope.ScopeBase, 0);
 }
 
 EngineCounts LastCompile() {
   EngineCounts c = engine::counts;
+  c.generation = engine::CompiledGeneration;
   c.tableBytes = sizeof engine::pures + sizeof engine::evals + sizeof engine::steps + sizeof engine::arguments +
                  sizeof engine::calls + sizeof engine::statements + sizeof engine::bodies + sizeof engine::lists +
                  sizeof engine::names + sizeof engine::callees + sizeof engine::mainEntry;

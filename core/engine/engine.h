@@ -20,6 +20,7 @@ struct EngineCounts {
   int32_t routinesCompiled;  // bodies compiled whole, main's own included
   int32_t walkerStatements;  // statements left to the walker as they are not well formed
   size_t tableBytes;         // the fixed tables the compiled code lives in
+  uint64_t generation;       // the text generation the code was compiled for
 };
 EngineCounts LastCompile();
 

@@ -175,7 +175,10 @@ struct Stmt {
 
 // ExecBody from `start`: one statement with the step past the character
 // after it, or a block with its `var` lines.
+struct Body;
+using BodyRun = bool (*)(const Body&, Activation&);
 struct Body {
+  BodyRun run;            // as a block, as one statement, or by the walker
   bool walker;            // not compiled: the walker runs it
   bool block;
   int16_t level;          // NestingDepth inside it, less the activation's
@@ -205,6 +208,12 @@ struct Routine {
   int32_t maxLevel;       // the deepest NestingDepth inside it, less the activation's
   int32_t maxOperands;    // the most Values its statements hold on OperandStack at once
   int32_t maxLocals;      // the most slots its blocks' locals take at once
+  // The guards a call checks once: the code runs when NestingDepth,
+  // OperandDepth and VariableCount are at most these as the body begins
+  // (all -1 when it is not compiled), so that no limit is reached inside.
+  int32_t nestingLimit;
+  int32_t operandLimit;
+  int32_t slotLimit;
 };
 
 // ---- Running ----
@@ -248,7 +257,7 @@ bool RunEval(const Eval& e, Activation& a);
 bool RunCall(const Call& c, Activation& a, int32_t invocationLevel);
 // Runs a body; answers false when it ended at body.end with nothing for the
 // walker to do, true when a.cursor says where it ended.
-bool RunBody(const Body& b, Activation& a);
+inline bool RunBody(const Body& b, Activation& a) { return b.run(b, a); }
 // Runs a routine's body in the frame at `base`, compiled or else by the
 // walker, after its frame is built; answers where the body ended.
 TextPosition RunRoutine(const Routine* r, TextPosition bodyStart, int32_t base, uint64_t outer);
@@ -273,9 +282,10 @@ struct StatementRoutines {
   static StmtRun Walker();
   static StmtRun Assign(bool indexed, bool pure, VarKind kind);
   static StmtRun CallStatement();
-  static StmtRun If();
-  static StmtRun For();
-  static StmtRun Do();
+  static StmtRun If(bool pure);
+  static StmtRun For(bool pure);
+  static StmtRun Do(bool pure);
+  static BodyRun Body(bool walker, bool block);
 };
 
 // The compiled code of script routine `row` as a callee, or nullptr.

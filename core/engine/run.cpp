@@ -389,12 +389,17 @@ bool RunAssignWithCalls(const Stmt& s, Activation& a) {
 
 bool RunCallStatement(const Stmt& s, Activation& a) { return RunCall(*s.call, a, s.level); }
 
-// The Value of a statement's condition, taken as TakeCondition takes it; on a
-// hand-over, `p` is where the condition stopped and `depth` where it began.
+// The Value of a statement's condition, taken as TakeCondition takes it:
+// pure, or with calls; on a hand-over, `p` is where the condition stopped and
+// `depth` where it began.
 enum class Taken { Value, Walked, GaveUp };
-Taken TakeCondition(const Stmt& s, Activation& a, Value& out, TextPosition& p, int32_t& depth) {
-  depth = OperandDepth;
-  if (s.valueEval != nullptr) {
+template <bool kPure>
+[[gnu::always_inline]] inline Taken TakeCondition(const Stmt& s, Activation& a, Value& out, TextPosition& p,
+                                                  int32_t& depth) {
+  if constexpr (kPure) {
+    return EvalPure(s.value, a, out) ? Taken::Value : Taken::GaveUp;
+  } else {
+    depth = OperandDepth;
     if (RunEval(*s.valueEval, a)) {
       p = a.cursor;
       return Taken::Walked;
@@ -402,7 +407,6 @@ Taken TakeCondition(const Stmt& s, Activation& a, Value& out, TextPosition& p, i
     out = PopValue();
     return Taken::Value;
   }
-  return EvalPure(s.value, a, out) ? Taken::Value : Taken::GaveUp;
 }
 
 // The walker evaluates a condition the code gave up on, from `at`.
@@ -412,11 +416,12 @@ TextPosition WalkCondition(const Stmt& s, Activation& a, TextPosition at) {
   return at;
 }
 
+template <bool kPure>
 bool RunIf(const Stmt& s, Activation& a) {
   Value condition;
-  TextPosition p;
-  int32_t depth;
-  switch (TakeCondition(s, a, condition, p, depth)) {
+  TextPosition p = 0;
+  int32_t depth = 0;
+  switch (TakeCondition<kPure>(s, a, condition, p, depth)) {
     case Taken::GaveUp: return WalkStatement(s, a);
     case Taken::Walked:
       NestingDepth = a.nesting + s.level;
@@ -439,6 +444,7 @@ bool RunIf(const Stmt& s, Activation& a) {
   return s.second != nullptr && RunBody(*s.second, a);
 }
 
+template <bool kPure>
 bool RunFor(const Stmt& s, Activation& a) {
   const Scope scope = a.BodyScope();
   if (RunBody(*s.init, a) && !Clean(a.cursor, s.conditionStart)) {
@@ -452,9 +458,9 @@ bool RunFor(const Stmt& s, Activation& a) {
   for (;;) {
     Value condition = 1;
     if (s.hasCondition) {
-      TextPosition c;
-      int32_t depth;
-      const Taken taken = TakeCondition(s, a, condition, c, depth);
+      TextPosition c = 0;
+      int32_t depth = 0;
+      const Taken taken = TakeCondition<kPure>(s, a, condition, c, depth);
       if (taken != Taken::Value) {
         if (taken == Taken::GaveUp) c = WalkCondition(s, a, s.conditionStart);
         TextPosition p;
@@ -486,6 +492,7 @@ bool RunFor(const Stmt& s, Activation& a) {
   }
 }
 
+template <bool kPure>
 bool RunDo(const Stmt& s, Activation& a) {
   const Scope scope = a.BodyScope();
   for (;;) {
@@ -497,9 +504,9 @@ bool RunDo(const Stmt& s, Activation& a) {
       return true;
     }
     Value condition;
-    TextPosition p;
-    int32_t depth;
-    const Taken taken = TakeCondition(s, a, condition, p, depth);
+    TextPosition p = 0;
+    int32_t depth = 0;
+    const Taken taken = TakeCondition<kPure>(s, a, condition, p, depth);
     if (taken != Taken::Value) {
       if (taken == Taken::GaveUp) p = WalkCondition(s, a, s.open);
       NestingDepth = a.nesting + s.level;
@@ -559,17 +566,17 @@ bool RunBlock(const Body& b, Activation& a) {
   return false;
 }
 
-}  // namespace
+// ExecBody of a body the code does not hold: the walker's.
+bool RunWalkerBody(const Body& b, Activation& a) {
+  TextPosition p = b.start;
+  NestingDepth = a.nesting + b.level - 1;
+  ExecBody(p, a.BodyScope());
+  a.cursor = p;
+  return true;
+}
 
-bool RunBody(const Body& b, Activation& a) {
-  if (b.walker) {
-    TextPosition p = b.start;
-    NestingDepth = a.nesting + b.level - 1;
-    ExecBody(p, a.BodyScope());
-    a.cursor = p;
-    return true;
-  }
-  if (b.block) return RunBlock(b, a);
+// One statement, then the step past the character after it.
+bool RunStatementBody(const Body& b, Activation& a) {
   if (!RunCounted(*b.statement, a)) return false;
   TextPosition p = a.cursor;
   StepOne(p);
@@ -577,10 +584,11 @@ bool RunBody(const Body& b, Activation& a) {
   return true;
 }
 
+}  // namespace
+
 TextPosition RunRoutine(const Routine* r, TextPosition bodyStart, int32_t base, uint64_t outer) {
   const int32_t nesting = NestingDepth;
-  if (r == nullptr || !r->compiled || HasError() || !TextStands() || nesting + r->maxLevel > kMaxNesting ||
-      OperandDepth + r->maxOperands > kMaxOperands || VariableCount + r->maxLocals > kMaxVariables) {
+  if (nesting > r->nestingLimit || OperandDepth > r->operandLimit || VariableCount > r->slotLimit) {
     ExecBody(bodyStart, Scope{base, kLiveTop});
     return bodyStart;
   }
@@ -593,9 +601,13 @@ TextPosition RunRoutine(const Routine* r, TextPosition bodyStart, int32_t base, 
 StmtRun StatementRoutines::Empty() { return RunEmpty; }
 StmtRun StatementRoutines::Walker() { return RunWalker; }
 StmtRun StatementRoutines::CallStatement() { return RunCallStatement; }
-StmtRun StatementRoutines::If() { return RunIf; }
-StmtRun StatementRoutines::For() { return RunFor; }
-StmtRun StatementRoutines::Do() { return RunDo; }
+StmtRun StatementRoutines::If(bool pure) { return pure ? RunIf<true> : RunIf<false>; }
+StmtRun StatementRoutines::For(bool pure) { return pure ? RunFor<true> : RunFor<false>; }
+StmtRun StatementRoutines::Do(bool pure) { return pure ? RunDo<true> : RunDo<false>; }
+
+BodyRun StatementRoutines::Body(bool walker, bool block) {
+  return walker ? RunWalkerBody : block ? RunBlock : RunStatementBody;
+}
 
 StmtRun StatementRoutines::Assign(bool indexed, bool pure, VarKind kind) {
   if (!pure) return RunAssignWithCalls;
