@@ -34,8 +34,9 @@ const RunEnd& LastRunEnd();
 // text (in a typed input line) is on line 1.
 Value LineOf(TextPosition at);
 
-// Whether the interpreter reads the text's decoded form, from the setting of
-// VORLA_DECODE: only "0" turns it off, so that every run can be compared with
+// Whether the interpreter runs compiled code, from the setting of
+// VORLA_DECODE: only "0" turns it off and runs the walker alone, so that every
+// run can be compared with
 // the text read as it stands.
 bool EngineWanted(const char* setting);
 

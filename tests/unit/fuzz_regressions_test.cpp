@@ -1,6 +1,6 @@
 // Replays every input in fuzz/regressions, each one a script (and keys) that
-// once crashed or hung the interpreter or ran differently with the text's
-// decoded form, exactly as the fuzz target runs it: it must end in one of the
+// once crashed or hung the interpreter or ran differently from compiled code
+// and in the walker, exactly as the fuzz target runs it: it must end in one of the
 // defined outcomes with the tables back in shape, the same run both ways.
 #include <gtest/gtest.h>
 
@@ -40,13 +40,12 @@ TEST(FuzzRegressions, EveryInputEndsInADefinedOutcome) {
     RunInputBothWays(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), stack, run, read);
     EXPECT_TRUE(run.loaded);
     EXPECT_TRUE(RunEndedInShape(run)) << "outcome " << int(run.outcome) << ", output: " << run.output;
-    EXPECT_TRUE(run.SameAs(read)) << "decoded output: " << run.output << "\nread output: " << read.output;
+    EXPECT_TRUE(run.SameAs(read)) << "compiled output: " << run.output << "\nwalker output: " << read.output;
   }
 }
 
 // Every script the project keeps (the golden cases and examples with their
-// keys, and the fuzz seeds) runs the same with the text's decoded form as with
-// the text read as it stands.
+// keys, and the fuzz seeds) runs the same from compiled code as in the walker.
 TEST(FuzzRegressions, EveryKeptScriptRunsTheSameBothWays) {
   const std::filesystem::path root = RegressionDir().parent_path().parent_path();
   std::vector<std::pair<std::filesystem::path, std::string>> inputs;
@@ -66,11 +65,11 @@ TEST(FuzzRegressions, EveryKeptScriptRunsTheSameBothWays) {
   LargeStack stack;
   for (const auto& [path, bytes] : inputs) {
     SCOPED_TRACE(path.string());
-    InputRun decoded, read;
-    RunInputBothWays(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), stack, decoded, read);
-    EXPECT_TRUE(decoded.SameAs(read)) << "decoded: outcome " << int(decoded.outcome) << " error " << decoded.errorPosition
-                                      << " cursor " << decoded.cursor << " output " << decoded.output
-                                      << "\nread: outcome " << int(read.outcome) << " error " << read.errorPosition
+    InputRun compiled, read;
+    RunInputBothWays(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), stack, compiled, read);
+    EXPECT_TRUE(compiled.SameAs(read)) << "compiled: outcome " << int(compiled.outcome) << " error " << compiled.errorPosition
+                                      << " cursor " << compiled.cursor << " output " << compiled.output
+                                      << "\nwalker: outcome " << int(read.outcome) << " error " << read.errorPosition
                                       << " cursor " << read.cursor << " output " << read.output;
   }
 }
