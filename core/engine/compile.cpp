@@ -60,13 +60,14 @@ constexpr TextPosition kUnknown = 0;  // a position the compiler cannot tell
 
 // ---- One routine's compilation ----
 
+// (Plain data: a block of pending steps costs nothing until it is filled.)
 struct Expr {
-  bool ok = false;
-  bool empty = false;
-  TextPosition stop = 0;
-  PureRoot pure{};
-  const Eval* eval = nullptr;
-  int need = 0;  // the most Values the walker holds for it at once
+  bool ok;
+  bool empty;
+  TextPosition stop;
+  PureRoot pure;
+  const Eval* eval;
+  int need;  // the most Values the walker holds for it at once
 };
 
 struct OperandForm {
@@ -295,7 +296,7 @@ struct Compiler {
   // faults, up to where it stops: a ';' or ')', an operator left to the
   // caller, or any other character, which the construct judges.
   Expr Evaluation(TextPosition key, int minLevel, int level, bool argument) {
-    Expr r;
+    Expr r{};
     if (++depth > kMaxCompileDepth) {
       depth--;
       return r;
@@ -306,7 +307,7 @@ struct Compiler {
   }
 
   Expr ReadEvaluation(TextPosition key, int minLevel, int level, bool argument) {
-    Expr r;
+    Expr r{};
     Level(level);
     TextPosition first = key;
     SkipBlanks(first);
@@ -395,7 +396,7 @@ struct Compiler {
     TextPosition p = s->start + TextPosition(length);
     s->target = target;
     s->bytes = PeekText(s->start) == '_';
-    Expr index, value;
+    Expr index{}, value{};
     const bool indexed = PeekText(p) == '[';
     if (indexed) {
       s->open = p;
@@ -432,7 +433,7 @@ struct Compiler {
 
   // if (condition) first [else second]: each way through may end elsewhere.
   Stmt* If(Stmt* s, int level) {
-    Expr condition;
+    Expr condition{};
     s->open = s->start + 4;
     if (!Whole(s->open, level, ')', condition)) return Walked(s);
     const TextPosition branch = condition.stop + 1;
@@ -501,7 +502,7 @@ struct Compiler {
     SkipBlanks(q);
     if (!AcceptKeyword(q, "while (")) return Walked(s);
     s->open = q;
-    Expr condition;
+    Expr condition{};
     if (!Whole(q, level, ')', condition)) return Walked(s);
     s->end = condition.stop + 1;
     s->value = condition.pure;
