@@ -242,9 +242,9 @@ void LaterStatements(Build& b) {
   }
 }
 
-// A for or do loop that rewrites its own condition or step from inside its
-// body (or from a procedure called there), in a loop that runs it again and
-// may put the original back after each run.
+// A for or do loop that rewrites its own condition, step or start from
+// inside its body (or from a procedure called there), in a loop that runs it
+// again and may put the original back after each run.
 void LoopCondition(Build& b) {
   Context at = b.code.MainContext();
   const std::string outer = TakeCounter(at), counter = TakeCounter(at);
@@ -255,7 +255,9 @@ void LoopCondition(Build& b) {
   b.code.Statements(body, inside, b.c.Between(0, 2), 6);
   auto put = [&](Piece& out, std::string_view text, Part part) { b.program.Put(out, text, part, &targets); };
   if (b.c.Chance(50)) {
-    head << "    for (" << counter << " = 0; " << counter << ' ';
+    head << "    for (" << counter << " = ";
+    put(head, "0", Part::Digit);  // read again when the outer loop runs this loop again
+    head << "; " << counter << ' ';
     put(head, "<", Part::Operator);
     head << ' ';
     put(head, std::to_string(t.passes), Part::Digit);
