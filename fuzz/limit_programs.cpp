@@ -21,8 +21,9 @@ namespace {
 
 constexpr const char* kDone = "<done>";
 
-// -1: one below the limit, 0: at it, 1: one past; now and then further past.
-int ChooseEdge(Choices& c) { return c.Chance(10) ? c.Between(2, 5) : c.Between(-1, 1); }
+// -1: one below the limit, 0: at it, 1: one past; now and then up to `far`
+// past.
+int ChooseEdge(Choices& c, int far = 5) { return c.Chance(10) ? c.Between(2, far) : c.Between(-1, 1); }
 
 void Plan(Build& b, int edge, FaultKind limit) {
   b.expect = edge > 0 ? Expect::PastLimit : Expect::WithinLimit;
@@ -226,7 +227,11 @@ void ReachNesting(Build& b) {
   const int calls = b.c.Between(0, 4), prefixes = b.c.Between(0, 12);
   const int target = kMaxNesting + edge;
   const int perLevel = 3 + blocks + calls + 2 * prefixes;
-  const int parens = (target - 5 - depth * perLevel) / depth - int(b.c.Below(3));
+  // The last level reaches the limit in parentheses, or in blocks (fewer:
+  // they take more text), where the body of an empty do loop and its
+  // condition stand as deep as the right-hand side.
+  const bool blocksAtBottom = b.c.Chance(30);
+  const int parens = (target - 5 - depth * perLevel) / depth - int(blocksAtBottom ? 0 : b.c.Below(3));
   const int last = target - 5 - depth * (perLevel + parens);
   // Parentheses, with the calls and prefixes among them.
   std::vector<int> units(size_t(std::max(parens, 0)), 0);
@@ -245,8 +250,16 @@ void ReachNesting(Build& b) {
   for (int i = 0; i < blocks; i++) definition << "{ if (1) ";
   definition << "{ return = " << open << name << "(a - 1)" << close << "; }";
   for (int i = 0; i < blocks; i++) definition << " }";
-  definition << " else return = " << std::string(size_t(std::max(last, 0)), '(') << '1'
-             << std::string(size_t(std::max(last, 0)), ')') << "; }\n";
+  const size_t extra = size_t(std::max(last, 0));
+  if (blocksAtBottom) {
+    definition << " else { ";
+    for (size_t i = 0; i < extra; i++) definition << "if (1) { ";
+    definition << "return = a; do ; while (0);";
+    for (size_t i = 0; i < extra; i++) definition << " }";
+    definition << " } }\n";
+  } else {
+    definition << " else return = " << std::string(extra, '(') << '1' << std::string(extra, ')') << "; }\n";
+  }
   b.program.definitions.push_back(definition);
   b.program.main << "  PrnDec_(" << name << '(' << depth << "));\n" << Done();
 }
@@ -257,7 +270,7 @@ void ReachNesting(Build& b) {
 // before it, or one past it (or further past, stopping inside the loop).
 // Every statement begun counts, empty ones too; conditions and blocks do not.
 void ReachStepBudget(Build& b) {
-  const int edge = ChooseEdge(b.c);
+  const int edge = ChooseEdge(b.c, 60);  // far past, the stop comes inside the loop
   Plan(b, edge, FaultKind::None);
   const int64_t target = kStepBudget + edge;
   int64_t before = kPrologueStatements + 2;  // statements before the first pass: the loop's two here
@@ -276,7 +289,10 @@ void ReachStepBudget(Build& b) {
              std::to_string(y) + "); }";
       break;
     }
-    case 1: loop = "for (i0 = 0; i0 < %N; i0 = i0 + 1) m0 = m0 + i0 * 3;"; break;
+    case 1:
+      loop = b.c.Chance(50) ? "for (i0 = 0; i0 < %N; i0 = i0 + 1) m0 = m0 + i0 * 3;"
+                            : "for (i0 = 0; i0 < %N; i0 = i0 + 1) ;";  // an empty statement counts too
+      break;
     case 2: {
       const int assignments = b.c.Between(1, 3);
       const bool branches = b.c.Chance(50);
