@@ -22,25 +22,22 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   return 0;
 }
 
-void Describe(const char* name, const vorla::fuzz::InputRun& run) {
-  std::fprintf(stderr, "%s: outcome %d, error at %u, cursor %u, variables %d, operands %d, %zu bytes out\n", name,
-               int(run.outcome), run.errorPosition, run.cursor, run.variableCount, run.operandDepth, run.outputSize);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vorla::fuzz::InputRun decoded, read;
-  vorla::fuzz::RunInputBothWays(data, size, *runStack, decoded, read);
+  bool decodedInShape = false;
+  vorla::fuzz::RunInputBothWays(data, size, *runStack, decoded, read, vorla::fuzz::kStepBudget, &decodedInShape);
   if (!decoded.loaded) return -1;  // too large to load: not worth keeping
-  if (!vorla::fuzz::RunEndedInShape(read)) {
-    std::fprintf(stderr, "run ended out of shape: outcome %d, nesting %d, calls %d, operands %d\n",
-                 int(read.outcome), vorla::NestingDepth, vorla::CallDepth, vorla::OperandDepth);
+  if (!decodedInShape || !vorla::fuzz::RunEndedInShape(read)) {
+    std::fprintf(stderr, "run ended out of shape%s: outcome %d, nesting %d, calls %d, operands %d\n",
+                 decodedInShape ? "" : " with the decoded form", int(read.outcome), vorla::NestingDepth,
+                 vorla::CallDepth, vorla::OperandDepth);
     std::abort();
   }
   if (!decoded.SameAs(read)) {
-    Describe("with the decoded form", decoded);
-    Describe("reading the text", read);
+    std::fprintf(stderr, "with the decoded form: %s\nreading the text: %s\n", vorla::fuzz::Describe(decoded).c_str(),
+                 vorla::fuzz::Describe(read).c_str());
     std::abort();
   }
   return 0;

@@ -193,22 +193,35 @@ inline InputRun RunInput(const uint8_t* data, size_t size, LargeStack& stack, in
   return run;
 }
 
-// The input run twice: with the text's decoded form, and with the text read
-// as it stands. `decoded` and `read` get the two runs.
+// Whether a run ended in one of the defined outcomes with the interpreter's
+// tables back in shape: no nesting or call left open, the counts within their
+// tables, the output (when all of it was kept) ending as the outcome says, and
+// a diagnostic exactly for a run that failed. Reads the interpreter's state,
+// so it is asked right after the run.
+inline bool RunEndedInShape(const InputRun& run);
+
+// The input run twice: from compiled code, and by the walker alone.
+// `decoded` and `read` get the two runs; `decodedInShape`, when
+// given, whether the first one ended in shape (the second one's state is
+// left for the caller to ask).
 inline void RunInputBothWays(const uint8_t* data, size_t size, LargeStack& stack, InputRun& decoded, InputRun& read,
-                             int64_t stepBudget = kStepBudget) {
+                             int64_t stepBudget = kStepBudget, bool* decodedInShape = nullptr) {
   const bool setting = UseEngine;
   UseEngine = true;
   decoded = RunInput(data, size, stack, stepBudget);
+  if (decodedInShape != nullptr) *decodedInShape = RunEndedInShape(decoded);
   UseEngine = false;
   read = RunInput(data, size, stack, stepBudget);
   UseEngine = setting;
 }
 
-// Whether a run ended in one of the defined outcomes with the interpreter's
-// tables back in shape: no nesting or call left open, the counts within their
-// tables, the output (when all of it was kept) ending as the outcome says, and
-// a diagnostic exactly for a run that failed.
+// One line on how a run ended, for a report.
+inline std::string Describe(const InputRun& run) {
+  return "outcome " + std::to_string(int(run.outcome)) + ", error at " + std::to_string(run.errorPosition) +
+         ", cursor " + std::to_string(run.cursor) + ", variables " + std::to_string(run.variableCount) +
+         ", operands " + std::to_string(run.operandDepth) + ", " + std::to_string(run.outputSize) + " bytes out";
+}
+
 inline bool RunEndedInShape(const InputRun& run) {
   const bool failed = run.outcome == RunOutcome::MissingMain || run.outcome == RunOutcome::Error;
   bool ok = NestingDepth == 0 && CallDepth == 0 && OperandDepth >= 0 && OperandDepth <= kMaxOperands &&
