@@ -26,13 +26,18 @@ constexpr const char* kWords[] = {"no", "one", "two", "three", "four", "five", "
 constexpr const char* kOrdinals[] = {"", "first", "second", "third", "fourth", "fifth",
                                      "sixth", "seventh", "eighth", "ninth"};
 
-// "two arguments", "the second": small numbers in words, as
+// "two arguments", "the second", "the 21st": small numbers in words, as
 // people say them.
 std::string Count(int32_t n, std::string_view noun) {
   std::string number = n >= 0 && n < 10 ? kWords[n] : std::to_string(n);
   return number + " " + std::string(noun) + (n == 1 ? "" : "s");
 }
-std::string Ordinal(int32_t n) { return n > 0 && n < 10 ? kOrdinals[n] : std::to_string(n) + "th"; }
+std::string Ordinal(int32_t n) {
+  if (n > 0 && n < 10) return kOrdinals[n];
+  const int32_t last = n % 10, tens = n % 100;
+  const char* suffix = tens >= 11 && tens <= 13 ? "th" : last == 1 ? "st" : last == 2 ? "nd" : last == 3 ? "rd" : "th";
+  return std::to_string(n) + suffix;
+}
 
 // Where the value of the variable at an AddressOutside fault pointed.
 std::string AreaOf(Value value) {

@@ -230,6 +230,21 @@ TEST_F(DiagnosticTest, EveryRuleSaysItsNote) {
   }
 }
 
+TEST_F(DiagnosticTest, OrdinalsHaveTheirSuffixes) {
+  for (int n : {11, 12, 13, 21, 22, 23, 101, 111}) {
+    std::string parameters, arguments = "0";
+    for (int i = 0; i < n; i++) {
+      parameters += (i > 0 ? ", a" : "a") + std::to_string(i);
+      arguments += ", 0";
+    }
+    const std::string suffix = n % 100 / 10 == 1 ? "th" : n % 10 == 1 ? "st" : n % 10 == 2 ? "nd" : "rd";
+    EXPECT_NE(FirstLine("proc p(" + parameters + ") ;\nproc main() p(" + arguments + ");\n")
+                  .find("found ',' after the " + std::to_string(n) + suffix),
+              std::string::npos)
+        << n;
+  }
+}
+
 TEST_F(DiagnosticTest, ARunThatEndedNormallyOrWasStoppedHasNone) {
   EXPECT_EQ(Explain("proc main() PrnStr_(\"hi\");\n"), "");
   EXPECT_EQ(Explain("proc main() { PrnStr_(\"a\"); zz(); }\n", "\x1b"), "");
