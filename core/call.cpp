@@ -233,12 +233,15 @@ FaultKind CalleeFault(TextPosition p, int row, Kind kind) {
 }
 
 // Common head of both kinds of call: the routine must exist, be of the right
-// kind, and the call must not nest deeper than kMaxCallDepth.
-int FindCallee(TextPosition p, Kind kind, const CallForm* form) {
+// kind, and the call must not nest deeper than kMaxCallDepth. A name that is
+// no routine keeps the slots it could have meant, for the names suggested.
+int FindCallee(TextPosition p, Kind kind, const CallForm* form, Scope scope) {
   if (HasError()) return -1;
   int row = form != nullptr ? form->row : RoutineAt(p);
   if (FaultKind refused = CalleeFault(p, row, kind); refused != FaultKind::None) {
-    Fault(p, refused, {.row = row, .number = kMaxCallDepth});
+    const Visible visible(scope);
+    Fault(p, refused, refused == FaultKind::UnknownName ? FaultDetails{.number = visible.top, .extra = visible.base}
+                                                         : FaultDetails{.row = row, .number = kMaxCallDepth});
     return -1;
   }
   return row;
@@ -248,7 +251,7 @@ int FindCallee(TextPosition p, Kind kind, const CallForm* form) {
 // Answers whether the call was made; `result` is then its Value (0 for a
 // procedure).
 [[nodiscard]] bool TakeCall(TextPosition& p, Scope scope, Kind kind, const CallForm* form, Value& result) {
-  int row = FindCallee(p, kind, form);
+  int row = FindCallee(p, kind, form, scope);
   if (row < 0) return false;
   const RoutineEntry& e = RoutineTable[row];
   TextPosition name = p;

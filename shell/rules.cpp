@@ -6,6 +6,7 @@
 #include "core/chars.h"
 #include "core/scan.h"
 #include "shell/run.h"
+#include "shell/suggest.h"
 
 namespace vorla {
 
@@ -89,6 +90,23 @@ bool ElseAfterCallBranch(const Spot& s) {
   return s.text.Byte(semicolon) == ';' && call < semicolon && s.text.Byte(call - 1) == ')';
 }
 
+bool MeantAVariable(const Spot& s) { return !NameThen(s, "(") && !InInput(s.fault.at); }
+
+bool HasClosestName(const Spot& s) { return !ClosestName(s.text, s.fault).empty(); }
+
+// An assignment to the name (or a comparison with it, in a condition): a '='
+// after it, not the '==' that another rule explains.
+bool Assigned(const Spot& s) {
+  const TextPosition after = s.text.AfterBlanks(s.fault.at + TextPosition(s.Word().size()));
+  return s.text.Byte(after) == '=' && s.text.Byte(after + 1) != '=';
+}
+
+bool DeclaredNowhere(const Spot& s) {
+  return MeantAVariable(s) && Assigned(s) && !HasClosestName(s) && DeclarationOf(s.text, s.Word()) == 0;
+}
+
+bool DeclaredOutOfSight(const Spot& s) { return MeantAVariable(s) && DeclarationOf(s.text, s.Word()) != 0; }
+
 bool DefinitionWords(const Spot& s) {
   for (std::string_view w : {"function", "void ", "int ", "procedure"}) {
     if (s.text.Spells(s.fault.at, w)) return true;
@@ -165,6 +183,11 @@ constexpr Rule kRules[] = {
     {"no-break", K::UnknownName,
      [](const Spot& s) { return IsOneOf(s.Word(), {"break", "continue", "goto", "switch"}); },
      "vorla has no '{word}': a loop ends when its condition is 0"},
+    {"did-you-mean", K::UnknownName, HasClosestName, "did you mean {closest}?"},
+    {"declare-it", K::UnknownName, DeclaredNowhere, "declare it with 'var {word};'"},
+    {"declared-out-of-sight", K::UnknownName, DeclaredOutOfSight,
+     "{here} is declared {declared}, out of sight here: a routine sees only its own parameters and variables, and "
+     "the globals"},
     {"typed-line-variables", K::UnknownName, [](const Spot& s) { return InInput(s.fault.at); },
      "a line typed for 'Input_' sees no variables, only routines such as 'Rand_'"},
 
@@ -299,6 +322,8 @@ std::string Spot::Fill(std::string_view key) const {
   if (key == "running") return r.callDepth > 0 ? "; " + std::to_string(r.callDepth) + " calls of script routines were running" : "";
   if (key == "value") return std::to_string(d.extra);
   if (key == "area") return AreaOf(d.extra);
+  if (key == "closest") return Quote(ClosestName(text, r));
+  if (key == "declared") return text.OnLine(DeclarationOf(text, Word()));
   return "{" + std::string(key) + "}";
 }
 

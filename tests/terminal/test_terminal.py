@@ -580,7 +580,8 @@ class TheLastLineAndTheDiagnostic(unittest.TestCase):
         report, diagnostic = run.rest().split(b"\r\r\n", 1)
         self.assertEqual(report, b"start\r\nerr at 3:x = 1;")
         self.assertRegex(diagnostic, rb"^vorla: [^\r]*script\.vl:3:3: \x1b\[1;31merror\x1b\[0m: 'x' is neither "
-                                     rb"a variable nor a routine\r\n    3 \|   x = 1;\r\n      \|   \x1b\[1;32m\^\x1b\[0m\r\n$")
+                                     rb"a variable nor a routine\r\n    3 \|   x = 1;\r\n      \|   \x1b\[1;32m\^\x1b\[0m\r\n"
+                                     rb"\x1b\[1;36mnote\x1b\[0m: declare it with 'var x;'\r\n$")
 
     def test_no_colour_when_asked_for_none(self):
         run = Run(self, self.FAILING, env=dict(os.environ, NO_COLOR="1"))

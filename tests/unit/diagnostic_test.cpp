@@ -178,6 +178,10 @@ TEST_F(DiagnosticTest, EveryRuleSaysItsNote) {
       {"var-in-body", "var x;\nproc main() { x = 1; var y; }\n", "", "'var' lines stand only at the head of a block"},
       {"return-statement", "proc main() { return; }\n", "", "there is no return statement"},
       {"no-break", "proc main() { break; }\n", "", "vorla has no 'break': a loop ends when its condition is 0"},
+      {"did-you-mean", "var total;\nproc main() PrnDec_(totl);\n", "", "did you mean 'total'?"},
+      {"declare-it", "proc main() count = 0;\n", "", "declare it with 'var count;'"},
+      {"declared-out-of-sight", "proc p() { var secret; secret = 1; }\nproc main() { p(); secret = 2; }\n", "",
+       "'secret' is declared on line 1, out of sight here"},
       {"typed-line-variables", "var total;\nproc main() PrnDec_(Input_());\n", "total\r",
        "a line typed for 'Input_' sees no variables"},
       {"character-escape", "var c;\nproc main() c = '\\n';\n", "", "a character literal has no escapes"},
@@ -228,6 +232,27 @@ TEST_F(DiagnosticTest, EveryRuleSaysItsNote) {
     for (const Rule& rule : Rules()) known = known || c.rule == std::string_view(rule.name);
     EXPECT_TRUE(known) << "a case for no rule: " << c.rule;
   }
+}
+
+// A name is suggested only from the names the faulting code could see.
+TEST_F(DiagnosticTest, SuggestionsComeFromWhatTheFaultCouldSee) {
+  const std::string helperCannotSee =
+      "proc helper() PrnDec_(secrt);\nproc main() { var secret; secret = 1; helper(); }\n";
+  EXPECT_EQ(Explain(helperCannotSee).find("did you mean"), std::string::npos);
+  // An argument of a script routine sees every live variable, the caller's too.
+  const std::string argumentSees =
+      "proc show(v) PrnDec_(v);\nproc helper() show(secrt);\nproc main() { var secret; helper(); }\n";
+  EXPECT_NE(Explain(argumentSees).find("note: did you mean 'secret'?"), std::string::npos);
+  EXPECT_EQ(Explain("var total;\nproc main() PrnDec_(Input_());\n", "totl\r").find("did you mean"),
+            std::string::npos);
+  EXPECT_NE(Explain("proc main() PrnDec_(Input_());\n", "rnd_(6)\r").find("note: did you mean 'Rand_'?"),
+            std::string::npos);
+  // The same letters in another case; a routine only where a '(' follows.
+  EXPECT_NE(Explain("var Total;\nproc main() total = 1;\n").find("note: did you mean 'Total'?"), std::string::npos);
+  EXPECT_NE(Explain("var prnstr;\nproc main() prnstr_(\"a\");\n").find("note: did you mean 'PrnStr_'?"),
+            std::string::npos);
+  // Too far: two slips in a name of five letters.
+  EXPECT_EQ(Explain("var total;\nproc main() PrnDec_(tatol);\n").find("did you mean"), std::string::npos);
 }
 
 TEST_F(DiagnosticTest, OrdinalsHaveTheirSuffixes) {
