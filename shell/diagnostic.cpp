@@ -304,4 +304,10 @@ std::string ComposeDiagnostic(const RunEnd& run, std::string_view file, bool col
   return Explainer(run, file, colour).Compose();
 }
 
+bool ColourWanted(const char* noColour, const char* term) {
+  const bool noneAsked = noColour != nullptr && noColour[0] != '\0';
+  const bool dumb = term == nullptr || term[0] == '\0' || std::string_view(term) == "dumb";
+  return !noneAsked && !dumb;
+}
+
 }  // namespace vorla

@@ -18,4 +18,9 @@ namespace vorla {
 // words "error" and "note" and the caret are coloured for a terminal.
 std::string ComposeDiagnostic(const RunEnd& run, std::string_view file, bool colour);
 
+// Whether a terminal that shows the diagnostics may be given colour, from the
+// settings of NO_COLOR and TERM: not when NO_COLOR is set and not empty, nor
+// for no TERM, an empty one or "dumb".
+bool ColourWanted(const char* noColour, const char* term);
+
 }  // namespace vorla

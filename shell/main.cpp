@@ -106,8 +106,9 @@ int main(int argc, char** argv) {
                   "vorla: cannot get a " + std::to_string(vorla::kInterpreterStackBytes >> 20) +
                       " MiB stack for the interpreter: " + std::strerror(error) + "\n");
   }
-  // Colour only for a person reading a terminal who has not asked for none.
-  const bool colour = console.ErrorsAreTerminal() && std::getenv("NO_COLOR") == nullptr;
+  // Colour only for a person reading a terminal that shows it, who has not asked for none.
+  const bool colour =
+      console.ErrorsAreTerminal() && vorla::ColourWanted(std::getenv("NO_COLOR"), std::getenv("TERM"));
   return Finish(console, vorla::ExitStatus(run.outcome),
                 vorla::ComposeDiagnostic(vorla::LastRunEnd(), argv[1], colour));
 }

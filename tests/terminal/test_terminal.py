@@ -574,7 +574,8 @@ class TheLastLineAndTheDiagnostic(unittest.TestCase):
     FAILING = 'proc main() {\n  PrnStr_("start");\n  x = 1;\n}\n'
 
     def test_the_report_ends_its_line_before_the_coloured_diagnostic(self):
-        run = Run(self, self.FAILING, env={k: v for k, v in os.environ.items() if k != "NO_COLOR"})
+        # NO_COLOR set but empty asks for nothing.
+        run = Run(self, self.FAILING, env=dict(os.environ, TERM="xterm", NO_COLOR=""))
         self.assertEqual(run.wait(), 1)
         # The report's own CR, then the line end vorla adds, then standard error.
         report, diagnostic = run.rest().split(b"\r\r\n", 1)
@@ -583,11 +584,13 @@ class TheLastLineAndTheDiagnostic(unittest.TestCase):
                                      rb"a variable nor a routine\r\n    3 \|   x = 1;\r\n      \|   \x1b\[1;32m\^\x1b\[0m\r\n"
                                      rb"\x1b\[1;36mnote\x1b\[0m: declare it with 'var x;'\r\n$")
 
-    def test_no_colour_when_asked_for_none(self):
-        run = Run(self, self.FAILING, env=dict(os.environ, NO_COLOR="1"))
-        self.assertEqual(run.wait(), 1)
-        self.assertNotIn(b"\x1b", run.rest())
-        self.assertIn(b": error: 'x' is neither a variable nor a routine\r\n", run.rest())
+    def test_no_colour_when_asked_for_none_or_for_a_terminal_without_it(self):
+        plain = {k: v for k, v in os.environ.items() if k not in ("TERM", "NO_COLOR")}
+        for env in (dict(plain, TERM="xterm", NO_COLOR="1"), dict(plain, TERM="dumb"), plain):
+            run = Run(self, self.FAILING, env=env)
+            self.assertEqual(run.wait(), 1)
+            self.assertNotIn(b"\x1b", run.rest())
+            self.assertIn(b": error: 'x' is neither a variable nor a routine\r\n", run.rest())
 
     def test_a_line_already_ended_gets_nothing_more(self):
         run = Run(self, 'proc main() PrnStr_("done\\n");\n')

@@ -270,6 +270,15 @@ TEST_F(DiagnosticTest, OrdinalsHaveTheirSuffixes) {
   }
 }
 
+TEST_F(DiagnosticTest, ColourOnlyForATerminalThatShowsIt) {
+  EXPECT_TRUE(ColourWanted(nullptr, "xterm-256color"));
+  EXPECT_TRUE(ColourWanted("", "xterm"));
+  EXPECT_FALSE(ColourWanted("1", "xterm"));
+  EXPECT_FALSE(ColourWanted(nullptr, "dumb"));
+  EXPECT_FALSE(ColourWanted(nullptr, nullptr));
+  EXPECT_FALSE(ColourWanted(nullptr, ""));
+}
+
 TEST_F(DiagnosticTest, ARunThatEndedNormallyOrWasStoppedHasNone) {
   EXPECT_EQ(Explain("proc main() PrnStr_(\"hi\");\n"), "");
   EXPECT_EQ(Explain("proc main() { PrnStr_(\"a\"); zz(); }\n", "\x1b"), "");
