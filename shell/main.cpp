@@ -1,4 +1,4 @@
-// Program entry: the banner, the command line, loading, and the run on a thread
+// Program entry: the command line and the banner, loading, and the run on a thread
 // whose stack holds the deepest nesting the interpreter allows. Every way out
 // after the banner passes Finish, which settles the exit status.
 #include <pthread.h>
@@ -87,16 +87,15 @@ int main(int argc, char** argv) {
   vorla::ResetProgramState(&console);
   vorla::InstallBuiltins();
   vorla::DecodeText = vorla::DecodingWanted(std::getenv("VORLA_DECODE"));
-  vorla::PrintConstant("vorla Ver0.01a 2016/01/31 by quillmar\n");
-  if (std::optional<int> status = vorla::AnswerCommandLine(argc, argv)) {
-    return Finish(console, *status);
-  }
-  switch (vorla::LoadScript(argv[1])) {
+  const vorla::CommandLine line = vorla::AnswerCommandLine(argc, argv);
+  if (line.answered) return Finish(console, *line.answered);
+  const char* script = line.script;
+  switch (vorla::LoadScript(script)) {
     case vorla::LoadResult::CannotOpen:
-      vorla::PrintConstant(std::string("cann't open ") + argv[1] + "\n");
+      vorla::PrintConstant(std::string("cann't open ") + script + "\n");
       return Finish(console, kFailedStatus);
     case vorla::LoadResult::TooLarge:
-      vorla::PrintConstant(std::string("file too large: ") + argv[1] + "\n");
+      vorla::PrintConstant(std::string("file too large: ") + script + "\n");
       return Finish(console, kFailedStatus);
     case vorla::LoadResult::Loaded: break;
   }
@@ -110,5 +109,5 @@ int main(int argc, char** argv) {
   const bool colour =
       console.ErrorsAreTerminal() && vorla::ColourWanted(std::getenv("NO_COLOR"), std::getenv("TERM"));
   return Finish(console, vorla::ExitStatus(run.outcome),
-                vorla::ComposeDiagnostic(vorla::LastRunEnd(), argv[1], colour));
+                vorla::ComposeDiagnostic(vorla::LastRunEnd(), script, colour));
 }

@@ -793,16 +793,18 @@ class TheInterpreterStack(unittest.TestCase):
 
 class RunAsACommand(unittest.TestCase):
     def test_script_runs_through_its_first_line(self):
-        # "#!/usr/bin/env vorla" is a comment to vorla and a command to the system.
-        with tempfile.TemporaryDirectory() as folder:
-            path = os.path.join(folder, "hello")
-            with open(path, "w") as f:
-                f.write('#!/usr/bin/env vorla\nproc main() PrnStr_("hi");\n')
-            os.chmod(path, 0o755)
-            path_var = os.path.dirname(VORLA) + os.pathsep + os.environ.get("PATH", "")
-            done = subprocess.run([path], env=dict(os.environ, PATH=path_var),
-                                  stdin=subprocess.DEVNULL, capture_output=True, timeout=TIMEOUT)
-        self.assertEqual((done.returncode, done.stdout), (0, BANNER + b"hi"))
+        # "#!/usr/bin/env vorla" is a comment to vorla and a command to the system;
+        # with "-S vorla -q" the command's output is the script's alone.
+        for first_line, banner in (("#!/usr/bin/env vorla", BANNER), ("#!/usr/bin/env -S vorla -q", b"")):
+            with tempfile.TemporaryDirectory() as folder:
+                path = os.path.join(folder, "hello")
+                with open(path, "w") as f:
+                    f.write(first_line + '\nproc main() PrnStr_("hi");\n')
+                os.chmod(path, 0o755)
+                path_var = os.path.dirname(VORLA) + os.pathsep + os.environ.get("PATH", "")
+                done = subprocess.run([path], env=dict(os.environ, PATH=path_var),
+                                      stdin=subprocess.DEVNULL, capture_output=True, timeout=TIMEOUT)
+            self.assertEqual((done.returncode, done.stdout), (0, banner + b"hi"))
 
 
 if __name__ == "__main__":
