@@ -61,6 +61,15 @@ int RunOnInterpreterStack(Run& run) {
   return error;
 }
 
+// Writes `text` to standard error after the output so far, on a line of its
+// own where both go to one file or pipe; the output's bytes stay as they are.
+void WriteErrors(vorla::TerminalConsole& console, const std::string& text) {
+  if (text.empty()) return;
+  console.Flush();
+  if (console.ErrorsContinueOutputLine()) std::fputc('\n', stderr);
+  std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
 // Ends the output's last line on a terminal, writes out the output and puts
 // the terminal back, then writes the diagnostic, if any. A write that failed
 // on the way, or fails now, and a read of the keys that failed make any run
@@ -68,11 +77,12 @@ int RunOnInterpreterStack(Run& run) {
 int Finish(vorla::TerminalConsole& console, int status, const std::string& diagnostic = "") {
   console.EndLastLine();
   console.Restore();
-  std::fwrite(diagnostic.data(), 1, diagnostic.size(), stderr);
+  std::string errors = diagnostic;
   if (int error = console.ReadError(); error != 0) {
-    std::fprintf(stderr, "vorla: cannot read keys: %s\n", std::strerror(error));
+    errors += "vorla: cannot read keys: " + std::string(std::strerror(error)) + "\n";
     status = kFailedStatus;
   }
+  WriteErrors(console, errors);
   if (int error = console.WriteError(); error != 0) {
     std::fprintf(stderr, "vorla: write error: %s\n", std::strerror(error));
     return kFailedStatus;

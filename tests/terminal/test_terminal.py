@@ -606,6 +606,18 @@ class TheLastLineAndTheDiagnostic(unittest.TestCase):
         self.assertIn(b": error: 'x' is neither a variable nor a routine", run.rest())
 
 
+    def test_errors_sent_where_the_output_goes_start_a_line_of_their_own(self):
+        path = script_file(self, self.FAILING)
+        for joined in (True, False):
+            done = subprocess.run([VORLA, path], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                  stderr=subprocess.STDOUT if joined else subprocess.PIPE, timeout=TIMEOUT)
+            report = BANNER + b"start\nerr at 3:x = 1;\r"
+            if joined:  # the output's bytes, then a line end before standard error
+                self.assertTrue(done.stdout.startswith(report + b"\nvorla: "), done.stdout)
+            else:
+                self.assertEqual(done.stdout, report)
+
+
 class TheTerminalOnlyWhenNeeded(unittest.TestCase):
     def test_the_script_is_loaded_before_the_terminal_goes_raw(self):
         run = Run(self, None, path="/dev/tty")
