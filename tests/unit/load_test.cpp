@@ -1,5 +1,7 @@
 // Loading: line ends folded into one CR, the NUL right after the last byte,
 // the size limit of SourceBuffer, and files that cannot be opened.
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,10 +18,15 @@ class LoadTest : public VorlaTest {
     return std::string(reinterpret_cast<const char*>(ScriptMemory::View(SourceStart)), SourceLength + 1);
   }
 
+  // A path of this test's own in this process: the suite runs each test twice
+  // at once (NAME and NAME.read).
+  static std::string OwnPath(const std::string& what) {
+    return ::testing::TempDir() + "vorla_load_" + std::to_string(getpid()) + "_" + what + ".vl";
+  }
+
   // Writes `bytes` to a file of this test's own and answers its path.
   std::string File(const std::string& bytes) {
-    std::string path = ::testing::TempDir() + "vorla_load_" +
-                       ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".vl";
+    std::string path = OwnPath(::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::FILE* f = std::fopen(path.c_str(), "wb");
     EXPECT_NE(f, nullptr);
     std::fwrite(bytes.data(), 1, bytes.size(), f);
