@@ -106,6 +106,11 @@ class Explainer {
       : run_(run), text_(run.typedLine), file_(file), colour_(colour) {}
 
   std::string Compose();
+  std::string TextEnd(TextPosition nul, uint64_t unread) {
+    Line(nul, Level::Warning,
+         "a NUL byte ends the text here: the " + std::to_string(unread) + " bytes after it are not read");
+    return out_;
+  }
 
  private:
   uint8_t Byte(TextPosition p) const { return text_.Byte(p); }
@@ -138,7 +143,7 @@ class Explainer {
     return std::string(file_) + ":" + std::to_string(LineOf(p)) + ":" +
            std::to_string(p - text_.LineStart(p) + 1) + ": ";
   }
-  enum class Level { Error, Note };
+  enum class Level { Error, Warning, Note };
   void Line(TextPosition p, Level level, const std::string& text);
   void Snippet(TextPosition p);
   void Note(const std::string& text) {
@@ -253,7 +258,9 @@ void Explainer::ExplainFault(const FaultRecord& current, const FaultRecord& firs
 }
 
 void Explainer::Line(TextPosition p, Level level, const std::string& text) {
-  const std::string said = level == Level::Error ? Paint("error", "1;31") : Paint("note", kNoteColour);
+  const std::string said = level == Level::Error     ? Paint("error", "1;31")
+                           : level == Level::Warning ? Paint("warning", "1;35")
+                                                     : Paint("note", kNoteColour);
   out_ += "vorla: " + PlaceOf(p) + said + ": " + text + "\n";
   if (InSource(p) || InInput(p)) Snippet(p);
 }
@@ -302,6 +309,16 @@ std::string Explainer::Compose() {
 
 std::string ComposeDiagnostic(const RunEnd& run, std::string_view file, bool colour) {
   return Explainer(run, file, colour).Compose();
+}
+
+std::string ComposeTextEnd(std::string_view file, uint64_t unread, bool colour) {
+  for (TextPosition p = SourceStart; p < SourceStart + SourceLength; p++) {
+    if (Peek(p) == kNul) {
+      const RunEnd noRun{};
+      return Explainer(noRun, file, colour).TextEnd(p, unread);
+    }
+  }
+  return "";
 }
 
 bool ColourWanted(const char* noColour, const char* term) {

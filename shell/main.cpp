@@ -100,24 +100,22 @@ int main(int argc, char** argv) {
   const vorla::CommandLine line = vorla::AnswerCommandLine(argc, argv);
   if (line.answered) return Finish(console, *line.answered);
   const char* script = line.script;
-  switch (vorla::LoadScript(script)) {
-    case vorla::LoadResult::CannotOpen:
-      vorla::PrintConstant(std::string("cann't open ") + script + "\n");
-      return Finish(console, kFailedStatus);
-    case vorla::LoadResult::TooLarge:
-      vorla::PrintConstant(std::string("file too large: ") + script + "\n");
-      return Finish(console, kFailedStatus);
-    case vorla::LoadResult::Loaded: break;
+  // Colour only for a person reading a terminal that shows it, who has not asked for none.
+  const bool colour =
+      console.ErrorsAreTerminal() && vorla::ColourWanted(std::getenv("NO_COLOR"), std::getenv("TERM"));
+  const vorla::Loading loading = vorla::LoadScript(script);
+  if (loading.result != vorla::LoadResult::Loaded) {
+    const char* said = loading.result == vorla::LoadResult::CannotOpen ? "cann't open " : "file too large: ";
+    vorla::PrintConstant(said + std::string(script) + "\n");
+    return Finish(console, kFailedStatus, vorla::LoadFailure(loading, script));
   }
+  if (loading.unread > 0) WriteErrors(console, vorla::ComposeTextEnd(script, loading.unread, colour));
   Run run{&console, vorla::RunOutcome::Error};
   if (int error = RunOnInterpreterStack(run); error != 0) {
     return Finish(console, kFailedStatus,
                   "vorla: cannot get a " + std::to_string(vorla::kInterpreterStackBytes >> 20) +
                       " MiB stack for the interpreter: " + std::strerror(error) + "\n");
   }
-  // Colour only for a person reading a terminal that shows it, who has not asked for none.
-  const bool colour =
-      console.ErrorsAreTerminal() && vorla::ColourWanted(std::getenv("NO_COLOR"), std::getenv("TERM"));
   return Finish(console, vorla::ExitStatus(run.outcome),
                 vorla::ComposeDiagnostic(vorla::LastRunEnd(), script, colour));
 }
