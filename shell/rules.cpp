@@ -188,6 +188,9 @@ constexpr Rule kRules[] = {
     {"declared-out-of-sight", K::UnknownName, DeclaredOutOfSight,
      "{here} is declared {declared}, out of sight here: a routine sees only its own parameters and variables, and "
      "the globals"},
+    {"input-in-called-routine", K::InputInTypedLine, [](const Spot& s) { return !InInput(s.fault.at); },
+     "this code runs for a call in a line typed for 'Input_', which is still being read: no other line can be read "
+     "until it ends"},
     {"typed-line-variables", K::UnknownName, [](const Spot& s) { return InInput(s.fault.at); },
      "a line typed for 'Input_' sees no variables, only routines such as 'Rand_'"},
 

@@ -182,6 +182,8 @@ TEST_F(DiagnosticTest, EveryRuleSaysItsNote) {
       {"declare-it", "proc main() count = 0;\n", "", "declare it with 'var count;'"},
       {"declared-out-of-sight", "proc p() { var secret; secret = 1; }\nproc main() { p(); secret = 2; }\n", "",
        "'secret' is declared on line 1, out of sight here"},
+      {"input-in-called-routine", "func ask() return = Input_();\nproc main() PrnDec_(Input_());\n", "ask()\r",
+       "this code runs for a call in a line typed for 'Input_'"},
       {"typed-line-variables", "var total;\nproc main() PrnDec_(Input_());\n", "total\r",
        "a line typed for 'Input_' sees no variables"},
       {"character-escape", "var c;\nproc main() c = '\\n';\n", "", "a character literal has no escapes"},
