@@ -204,13 +204,16 @@ FaultKind CalleeFault(TextPosition p, int row, Kind kind) {
 
 // name(args) of either kind: the character after the name is taken as '('.
 // The routine must exist, be of the right kind, and the call must not nest
-// deeper than kMaxCallDepth. Answers whether the call was made; `result` is
-// then its Value (0 for a procedure).
+// deeper than kMaxCallDepth; a name that is no routine keeps the slots it
+// could have meant, for the names suggested. Answers whether the call was
+// made; `result` is then its Value (0 for a procedure).
 [[nodiscard]] bool TakeCall(TextPosition& p, Scope scope, Kind kind, Value& result) {
   if (HasError()) return false;
   const int row = FindRoutine(p);
   if (FaultKind refused = CalleeFault(p, row, kind); refused != FaultKind::None) {
-    Fault(p, refused, {.row = row, .number = kMaxCallDepth});
+    const Visible visible(scope);
+    Fault(p, refused, refused == FaultKind::UnknownName ? FaultDetails{.number = visible.top, .extra = visible.base}
+                                                         : FaultDetails{.row = row, .number = kMaxCallDepth});
     return false;
   }
   const RoutineEntry& e = RoutineTable[row];

@@ -22,7 +22,8 @@ enum class FaultKind : uint8_t {
   OperandsFull,          // number: kMaxOperands
   NestingTooDeep,        // number: kMaxNesting
   // Names and calls.
-  UnknownName,            // neither a variable nor a routine
+  UnknownName,            // neither a variable nor a routine; number, extra: the top and the base of
+                          // the slots it could have meant (names.h's Visible), below both the globals
   ProcedureInExpression,  // row
   FunctionAsStatement,    // row
   CallsTooDeep,           // row; number: kMaxCallDepth

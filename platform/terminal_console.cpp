@@ -4,6 +4,7 @@
 
 #include <poll.h>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -183,6 +184,9 @@ TerminalConsole::TerminalConsole() {
   inputIsTerminal_ = isatty(STDIN_FILENO) == 1;
   outputIsTerminal_ = isatty(STDOUT_FILENO) == 1;
   errorIsTerminal_ = isatty(STDERR_FILENO) == 1;
+  struct stat out {}, err {};
+  errorIsOutput_ = fstat(STDOUT_FILENO, &out) == 0 && fstat(STDERR_FILENO, &err) == 0 && out.st_dev == err.st_dev &&
+                   out.st_ino == err.st_ino;
   gLive = this;
   if (!gAtExitRegistered) {
     std::atexit(AtExit);
@@ -273,6 +277,8 @@ void TerminalConsole::EndOfOutput() {
 void TerminalConsole::EndLastLine() {
   if (outputIsTerminal_ && lastByte_ != kLF) Write(&kLF, 1);
 }
+
+bool TerminalConsole::ErrorsContinueOutputLine() const { return errorIsOutput_ && lastByte_ != kLF; }
 
 // ---- Input ----
 

@@ -72,6 +72,10 @@ class TerminalConsole final : public Console {
   int ReadError() const { return readError_; }
   // Whether standard error is a terminal, where diagnostics may be coloured.
   bool ErrorsAreTerminal() const { return errorIsTerminal_; }
+  // Whether standard error is the very file or pipe that standard output is
+  // (as with 2>&1) and the output written so far has not ended its last line:
+  // what standard error gets now would run on in that line.
+  bool ErrorsContinueOutputLine() const;
 
   void Write(const uint8_t* bytes, size_t count) override;
   void WriteRepeated(uint8_t byte, size_t count) override;
@@ -96,6 +100,7 @@ class TerminalConsole final : public Console {
   bool inputIsTerminal_ = false;
   bool outputIsTerminal_ = false;
   bool errorIsTerminal_ = false;
+  bool errorIsOutput_ = false;  // standard error and output are one file or pipe
   uint8_t lastByte_ = '\n';  // the last output byte; the start counts as a line's
   int writeError_ = 0;       // errno of the first failed write: drop everything
   bool inputEnded_ = false;

@@ -1,7 +1,9 @@
-// The command line: one script path to run, or an option answered at once.
+// The command line: the banner, then one script path to run, or an option
+// answered at once.
 #include "shell/command_line.h"
 
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 #include "builtins/output.h"
@@ -15,35 +17,84 @@ namespace {
 constexpr int kAnsweredStatus = 0;
 constexpr int kUsageStatus = 2;
 
+constexpr std::string_view kBanner = "vorla Ver0.01a 2016/01/31 by quillmar\n";
+
 constexpr std::string_view kUsage =
-    "usage: vorla SCRIPT        run the script file SCRIPT\n"
-    "       vorla --help | -h   print this help\n"
-    "       vorla --version     print the version line\n"
-    "Write a SCRIPT name that begins with - as ./NAME.\n";
+    "usage: vorla [-q] [--] SCRIPT   run the script file SCRIPT\n"
+    "       vorla --help | -h       print this help\n"
+    "       vorla --version         print the version line\n"
+    "options: -q, --quiet   leave out the banner line\n"
+    "         --            end the options: a SCRIPT after it may begin with -\n";
 
 constexpr std::string_view kKeysAndStatus =
     "keys: space pauses the script at an output, ESC stops it, Ctrl-C ends vorla\n"
     "exit status: 0 done or stopped, 1 load failure, error or write error, 2 usage\n"
     "manual: man vorla\n";
 
-bool IsOption(std::string_view argument) {
-  return argument.size() > 1 && argument[0] == '-';
-}
+enum class Asked { Run, Help, Version };
+
+bool IsOption(std::string_view argument) { return argument.size() > 1 && argument[0] == '-'; }
+
+// What the arguments ask for, and what is wrong with them, if anything.
+struct Reading {
+  Asked asked = Asked::Run;
+  std::string_view option;  // the option that asked for help or the version
+  bool quiet = false;
+  const char* script = nullptr;
+  int scripts = 0;
+  std::string wrong;
+
+  void Take(const char* argument, bool optionsEnded) {
+    const std::string_view a = argument;
+    if (optionsEnded || !IsOption(a)) {
+      if (scripts++ == 0) script = argument;
+    } else if (a == "-q" || a == "--quiet") {
+      quiet = true;
+    } else if (a == "-h" || a == "--help" || a == "--version") {
+      if (asked == Asked::Run) {  // the first of them is answered
+        option = a;
+        asked = a == "--version" ? Asked::Version : Asked::Help;
+      }
+    } else if (wrong.empty()) {
+      wrong = "unknown option '" + std::string(a) + "'";
+    }
+  }
+
+  // The first thing wrong, in the order a reader would look for it.
+  void Judge() {
+    if (!wrong.empty()) return;
+    if (asked != Asked::Run && scripts > 0) wrong = "'" + std::string(option) + "' takes no script";
+    if (asked == Asked::Run && scripts > 1) wrong = "one script at a time";
+    if (asked == Asked::Run && scripts == 0) wrong = "no script to run";
+  }
+};
 
 }  // namespace
 
-std::optional<int> AnswerCommandLine(int argc, char** argv) {
-  std::string_view argument = argc == 2 ? argv[1] : "";
-  if (argc == 2 && (argument == "--help" || argument == "-h")) {
+CommandLine AnswerCommandLine(int argc, char** argv) {
+  Reading r;
+  bool optionsEnded = false;
+  for (int i = 1; i < argc; i++) {
+    if (!optionsEnded && std::string_view(argv[i]) == "--") {
+      optionsEnded = true;
+    } else {
+      r.Take(argv[i], optionsEnded);
+    }
+  }
+  r.Judge();
+  if (!r.quiet || r.asked == Asked::Version) PrintConstant(kBanner);
+  if (!r.wrong.empty()) {
+    ActiveConsole->Flush();  // the banner before the usage, where both show
+    const std::string text = "vorla: " + r.wrong + "\n" + std::string(kUsage) + "Try 'vorla --help'.\n";
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    return {nullptr, kUsageStatus};
+  }
+  if (r.asked == Asked::Help) {
     PrintConstant(kUsage);
     PrintConstant(kKeysAndStatus);
-    return kAnsweredStatus;
   }
-  if (argc == 2 && argument == "--version") return kAnsweredStatus;
-  if (argc == 2 && !IsOption(argument)) return std::nullopt;
-  ActiveConsole->Flush();  // the banner before the usage, where both show
-  std::fwrite(kUsage.data(), 1, kUsage.size(), stderr);
-  return kUsageStatus;
+  if (r.asked != Asked::Run) return {nullptr, kAnsweredStatus};
+  return {r.script, std::nullopt};
 }
 
 }  // namespace vorla

@@ -1,15 +1,23 @@
-// The command line: one script path to run, or an option answered at once.
+// The command line: the banner, then one script path to run, or an option
+// answered at once.
 #pragma once
 #include <optional>
 
 namespace vorla {
 
-// Answers a command line that asks for no run, after the banner: --help and -h
-// print the usage, the keys and the exit statuses on standard output, status 0;
-// --version adds nothing to the banner, status 0; anything but exactly one
-// script path (an argument that begins with '-' is an option, except "-"
-// itself) prints the usage on standard error, status 2. Answers nothing when
-// argv[1] is the script to run.
-std::optional<int> AnswerCommandLine(int argc, char** argv);
+// What the command line asked for.
+struct CommandLine {
+  const char* script = nullptr;  // the script to run
+  std::optional<int> answered;   // the exit status of a line that runs nothing
+};
+
+// Reads `vorla [-q | --quiet] [--] SCRIPT`, `--help` (-h) or `--version`, in
+// any order, and prints the banner unless -q leaves it out (--version always
+// prints it: it is the version line). --help prints the usage, the keys and
+// the exit statuses on standard output, status 0; --version status 0. A line
+// that is none of these says on standard error what was wrong, then the
+// usage and "Try 'vorla --help'.", status 2. An argument that begins with '-'
+// is an option, except "-" itself and every argument after "--".
+CommandLine AnswerCommandLine(int argc, char** argv);
 
 }  // namespace vorla

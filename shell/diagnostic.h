@@ -2,6 +2,7 @@
 // beside the report on standard output, in the form people know from
 // compilers: `vorla: FILE:LINE:COLUMN: error: REASON`, the line, a caret.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,5 +18,15 @@ namespace vorla {
 // typed. Empty for a run that finished or was stopped. With `colour`, the
 // words "error" and "note" and the caret are coloured for a terminal.
 std::string ComposeDiagnostic(const RunEnd& run, std::string_view file, bool colour);
+
+// The warning, in the same form, that the loaded text ends at a NUL byte the
+// file holds, with the line and column where it stands and the `unread` bytes
+// of the file after it; empty when the text holds no NUL.
+std::string ComposeTextEnd(std::string_view file, uint64_t unread, bool colour);
+
+// Whether a terminal that shows the diagnostics may be given colour, from the
+// settings of NO_COLOR and TERM: not when NO_COLOR is set and not empty, nor
+// for no TERM, an empty one or "dumb".
+bool ColourWanted(const char* noColour, const char* term);
 
 }  // namespace vorla

@@ -1,4 +1,4 @@
-// Program entry: the banner, the command line, loading, and the run on a thread
+// Program entry: the command line and the banner, loading, and the run on a thread
 // whose stack holds the deepest nesting the interpreter allows. Every way out
 // after the banner passes Finish, which settles the exit status.
 #include <pthread.h>
@@ -61,6 +61,15 @@ int RunOnInterpreterStack(Run& run) {
   return error;
 }
 
+// Writes `text` to standard error after the output so far, on a line of its
+// own where both go to one file or pipe; the output's bytes stay as they are.
+void WriteErrors(vorla::TerminalConsole& console, const std::string& text) {
+  if (text.empty()) return;
+  console.Flush();
+  if (console.ErrorsContinueOutputLine()) std::fputc('\n', stderr);
+  std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
 // Ends the output's last line on a terminal, writes out the output and puts
 // the terminal back, then writes the diagnostic, if any. A write that failed
 // on the way, or fails now, and a read of the keys that failed make any run
@@ -68,11 +77,12 @@ int RunOnInterpreterStack(Run& run) {
 int Finish(vorla::TerminalConsole& console, int status, const std::string& diagnostic = "") {
   console.EndLastLine();
   console.Restore();
-  std::fwrite(diagnostic.data(), 1, diagnostic.size(), stderr);
+  std::string errors = diagnostic;
   if (int error = console.ReadError(); error != 0) {
-    std::fprintf(stderr, "vorla: cannot read keys: %s\n", std::strerror(error));
+    errors += "vorla: cannot read keys: " + std::string(std::strerror(error)) + "\n";
     status = kFailedStatus;
   }
+  WriteErrors(console, errors);
   if (int error = console.WriteError(); error != 0) {
     std::fprintf(stderr, "vorla: write error: %s\n", std::strerror(error));
     return kFailedStatus;
@@ -87,27 +97,25 @@ int main(int argc, char** argv) {
   vorla::ResetProgramState(&console);
   vorla::InstallBuiltins();
   vorla::UseEngine = vorla::EngineWanted(std::getenv("VORLA_DECODE"));
-  vorla::PrintConstant("vorla Ver0.01a 2016/01/31 by quillmar\n");
-  if (std::optional<int> status = vorla::AnswerCommandLine(argc, argv)) {
-    return Finish(console, *status);
+  const vorla::CommandLine line = vorla::AnswerCommandLine(argc, argv);
+  if (line.answered) return Finish(console, *line.answered);
+  const char* script = line.script;
+  // Colour only for a person reading a terminal that shows it, who has not asked for none.
+  const bool colour =
+      console.ErrorsAreTerminal() && vorla::ColourWanted(std::getenv("NO_COLOR"), std::getenv("TERM"));
+  const vorla::Loading loading = vorla::LoadScript(script);
+  if (loading.result != vorla::LoadResult::Loaded) {
+    const char* said = loading.result == vorla::LoadResult::CannotOpen ? "cann't open " : "file too large: ";
+    vorla::PrintConstant(said + std::string(script) + "\n");
+    return Finish(console, kFailedStatus, vorla::LoadFailure(loading, script));
   }
-  switch (vorla::LoadScript(argv[1])) {
-    case vorla::LoadResult::CannotOpen:
-      vorla::PrintConstant(std::string("cann't open ") + argv[1] + "\n");
-      return Finish(console, kFailedStatus);
-    case vorla::LoadResult::TooLarge:
-      vorla::PrintConstant(std::string("file too large: ") + argv[1] + "\n");
-      return Finish(console, kFailedStatus);
-    case vorla::LoadResult::Loaded: break;
-  }
+  if (loading.unread > 0) WriteErrors(console, vorla::ComposeTextEnd(script, loading.unread, colour));
   Run run{&console, vorla::RunOutcome::Error};
   if (int error = RunOnInterpreterStack(run); error != 0) {
     return Finish(console, kFailedStatus,
                   "vorla: cannot get a " + std::to_string(vorla::kInterpreterStackBytes >> 20) +
                       " MiB stack for the interpreter: " + std::strerror(error) + "\n");
   }
-  // Colour only for a person reading a terminal who has not asked for none.
-  const bool colour = console.ErrorsAreTerminal() && std::getenv("NO_COLOR") == nullptr;
   return Finish(console, vorla::ExitStatus(run.outcome),
-                vorla::ComposeDiagnostic(vorla::LastRunEnd(), argv[1], colour));
+                vorla::ComposeDiagnostic(vorla::LastRunEnd(), script, colour));
 }

@@ -574,19 +574,23 @@ class TheLastLineAndTheDiagnostic(unittest.TestCase):
     FAILING = 'proc main() {\n  PrnStr_("start");\n  x = 1;\n}\n'
 
     def test_the_report_ends_its_line_before_the_coloured_diagnostic(self):
-        run = Run(self, self.FAILING, env={k: v for k, v in os.environ.items() if k != "NO_COLOR"})
+        # NO_COLOR set but empty asks for nothing.
+        run = Run(self, self.FAILING, env=dict(os.environ, TERM="xterm", NO_COLOR=""))
         self.assertEqual(run.wait(), 1)
         # The report's own CR, then the line end vorla adds, then standard error.
         report, diagnostic = run.rest().split(b"\r\r\n", 1)
         self.assertEqual(report, b"start\r\nerr at 3:x = 1;")
         self.assertRegex(diagnostic, rb"^vorla: [^\r]*script\.vl:3:3: \x1b\[1;31merror\x1b\[0m: 'x' is neither "
-                                     rb"a variable nor a routine\r\n    3 \|   x = 1;\r\n      \|   \x1b\[1;32m\^\x1b\[0m\r\n$")
+                                     rb"a variable nor a routine\r\n    3 \|   x = 1;\r\n      \|   \x1b\[1;32m\^\x1b\[0m\r\n"
+                                     rb"\x1b\[1;36mnote\x1b\[0m: declare it with 'var x;'\r\n$")
 
-    def test_no_colour_when_asked_for_none(self):
-        run = Run(self, self.FAILING, env=dict(os.environ, NO_COLOR="1"))
-        self.assertEqual(run.wait(), 1)
-        self.assertNotIn(b"\x1b", run.rest())
-        self.assertIn(b": error: 'x' is neither a variable nor a routine\r\n", run.rest())
+    def test_no_colour_when_asked_for_none_or_for_a_terminal_without_it(self):
+        plain = {k: v for k, v in os.environ.items() if k not in ("TERM", "NO_COLOR")}
+        for env in (dict(plain, TERM="xterm", NO_COLOR="1"), dict(plain, TERM="dumb"), plain):
+            run = Run(self, self.FAILING, env=env)
+            self.assertEqual(run.wait(), 1)
+            self.assertNotIn(b"\x1b", run.rest())
+            self.assertIn(b": error: 'x' is neither a variable nor a routine\r\n", run.rest())
 
     def test_a_line_already_ended_gets_nothing_more(self):
         run = Run(self, 'proc main() PrnStr_("done\\n");\n')
@@ -600,6 +604,18 @@ class TheLastLineAndTheDiagnostic(unittest.TestCase):
             out.seek(0)
             self.assertEqual(out.read(), BANNER + b"start\nerr at 3:x = 1;\r")
         self.assertIn(b": error: 'x' is neither a variable nor a routine", run.rest())
+
+
+    def test_errors_sent_where_the_output_goes_start_a_line_of_their_own(self):
+        path = script_file(self, self.FAILING)
+        for joined in (True, False):
+            done = subprocess.run([VORLA, path], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                  stderr=subprocess.STDOUT if joined else subprocess.PIPE, timeout=TIMEOUT)
+            report = BANNER + b"start\nerr at 3:x = 1;\r"
+            if joined:  # the output's bytes, then a line end before standard error
+                self.assertTrue(done.stdout.startswith(report + b"\nvorla: "), done.stdout)
+            else:
+                self.assertEqual(done.stdout, report)
 
 
 class TheTerminalOnlyWhenNeeded(unittest.TestCase):
@@ -789,16 +805,18 @@ class TheInterpreterStack(unittest.TestCase):
 
 class RunAsACommand(unittest.TestCase):
     def test_script_runs_through_its_first_line(self):
-        # "#!/usr/bin/env vorla" is a comment to vorla and a command to the system.
-        with tempfile.TemporaryDirectory() as folder:
-            path = os.path.join(folder, "hello")
-            with open(path, "w") as f:
-                f.write('#!/usr/bin/env vorla\nproc main() PrnStr_("hi");\n')
-            os.chmod(path, 0o755)
-            path_var = os.path.dirname(VORLA) + os.pathsep + os.environ.get("PATH", "")
-            done = subprocess.run([path], env=dict(os.environ, PATH=path_var),
-                                  stdin=subprocess.DEVNULL, capture_output=True, timeout=TIMEOUT)
-        self.assertEqual((done.returncode, done.stdout), (0, BANNER + b"hi"))
+        # "#!/usr/bin/env vorla" is a comment to vorla and a command to the system;
+        # with "-S vorla -q" the command's output is the script's alone.
+        for first_line, banner in (("#!/usr/bin/env vorla", BANNER), ("#!/usr/bin/env -S vorla -q", b"")):
+            with tempfile.TemporaryDirectory() as folder:
+                path = os.path.join(folder, "hello")
+                with open(path, "w") as f:
+                    f.write(first_line + '\nproc main() PrnStr_("hi");\n')
+                os.chmod(path, 0o755)
+                path_var = os.path.dirname(VORLA) + os.pathsep + os.environ.get("PATH", "")
+                done = subprocess.run([path], env=dict(os.environ, PATH=path_var),
+                                      stdin=subprocess.DEVNULL, capture_output=True, timeout=TIMEOUT)
+            self.assertEqual((done.returncode, done.stdout), (0, banner + b"hi"))
 
 
 if __name__ == "__main__":

@@ -4,6 +4,8 @@
 // whole diagnostics of the common slips through the program.
 #include "shell/diagnostic.h"
 
+#include "shell/rules.h"
+
 #include "run_script.h"
 
 namespace vorla::test {
@@ -135,6 +137,148 @@ TEST_F(DiagnosticTest, ATypedLineIsShownAsItWasTyped) {
             "    1 | " + typed + "\n"
             "      | " + std::string(124, ' ') + "^\n"
             "note: a line typed for 'Input_' sees no variables, only routines such as 'Rand_'\n");
+}
+
+// Every rule of the notes says its words where its slip is made: one case a
+// row, and a row without a case fails.
+TEST_F(DiagnosticTest, EveryRuleSaysItsNote) {
+  auto names = [](std::string prefix, int n) {
+    std::string list;
+    for (int i = 0; i < n; i++) list += (i > 0 ? ", " : "") + prefix + std::to_string(i);
+    return list;
+  };
+  struct Case {
+    const char* rule;
+    std::string script, keys, note;
+  } cases[] = {
+      {"double-equals", "var a, b;\nproc main() if (a == b) ;\n", "",
+       "vorla compares with a single '=': write 'a = b', not 'a == b'"},
+      {"not", "var a;\nproc main() a = !a;\n", "", "vorla has no '!': write 'a <> b' for 'a != b', and 'x = 0' for '!x'"},
+      {"double-and", "var a;\nproc main() a = 1 && 2;\n", "", "vorla has no '&&': write '(a > 0) & (b > 0)'"},
+      {"double-or", "var a;\nproc main() a = 1 || 2;\n", "", "vorla has no '||': write '(a > 0) | (b > 0)'"},
+      {"shift", "var a;\nproc main() a = 1 << 2;\n", "", "vorla has no shift operators"},
+      {"increment", "var x;\nproc main() x++;\n", "", "vorla has no '++' or '--': write 'x = x + 1;'"},
+      {"compound-assignment", "var x;\nproc main() x *= 2;\n", "", "vorla has no '*=': write 'x = x * ...;'"},
+      {"slash-comment", "proc main() {\n  // hello\n}\n", "", "comments begin with '#'"},
+      {"blank-before-index", "var a;\nproc main() a [1] = 2;\n", "",
+       "no blank may stand between a name and the '[' of its index"},
+      {"return-assigned", "func f() return 1;\nproc main() PrnDec_(f());\n", "",
+       "a function's result is its variable 'return', assigned as any variable"},
+      {"keyword-spacing", "var x;\nproc main() for(x = 0; x < 1; x = 1) ;\n", "",
+       "the keyword is 'for (', with exactly one space before the '('"},
+      {"while", "var x;\nproc main() while (x) x = 0;\n", "", "vorla has no while loop of its own"},
+      {"do-spacing", "var x;\nproc main() { do{ x = 1; } while (x = 0); }\n", "",
+       "the keyword is 'do ' with one space after it"},
+      {"else-brace", "var x;\nproc main() { if (x) x = 1; else{ x = 2; } }\n", "",
+       "'else' must be followed by a blank: write 'else {'"},
+      {"else-after-call", "proc main() { if (1) PrnStr_(\"a\") ; else PrnStr_(\"b\"); }\n", "",
+       "the 'if' before this 'else' has ended"},
+      {"else-without-if", "var x;\nproc main() { x = 1; else x = 2; }\n", "",
+       "this 'else' follows no 'if' whose first branch has just ended"},
+      {"var-in-body", "var x;\nproc main() { x = 1; var y; }\n", "", "'var' lines stand only at the head of a block"},
+      {"return-statement", "proc main() { return; }\n", "", "there is no return statement"},
+      {"no-break", "proc main() { break; }\n", "", "vorla has no 'break': a loop ends when its condition is 0"},
+      {"did-you-mean", "var total;\nproc main() PrnDec_(totl);\n", "", "did you mean 'total'?"},
+      {"declare-it", "proc main() count = 0;\n", "", "declare it with 'var count;'"},
+      {"declared-out-of-sight", "proc p() { var secret; secret = 1; }\nproc main() { p(); secret = 2; }\n", "",
+       "'secret' is declared on line 1, out of sight here"},
+      {"input-in-called-routine", "func ask() return = Input_();\nproc main() PrnDec_(Input_());\n", "ask()\r",
+       "this code runs for a call in a line typed for 'Input_'"},
+      {"typed-line-variables", "var total;\nproc main() PrnDec_(Input_());\n", "total\r",
+       "a line typed for 'Input_' sees no variables"},
+      {"character-escape", "var c;\nproc main() c = '\\n';\n", "", "a character literal has no escapes"},
+      {"var-array", "var a[10];\nproc main() ;\n", "", "a 'var' line declares plain names; an array is memory"},
+      {"var-value", "var count = 5;\nproc main() ;\n", "", "a 'var' line gives no value: declare 'var count;'"},
+      {"semicolon-before-brace", "var x;\nproc main() { x = 1 }\n", "", "an assignment ends with ';'"},
+      {"semicolon-line-before", "var x, y;\nproc main() {\n  x = 1\n  y = 2;\n}\n", "",
+       "the line before may lack its ';'"},
+      {"do-body-semicolon", "proc main() do PrnStr_(\"a\") ; while (0);\n", "",
+       "a body that is one procedure call ends just past its ')'"},
+      {"block-out-of-place", "proc main() { PrnStr_(\"a\"); { } }\n", "", "a brace block stands only where a body stands"},
+      {"definer-spacing", "proc  main() ;\n", "", "'func' and 'proc' are followed by exactly one space"},
+      {"blank-before-parameters", "proc main () ;\n", "", "no blank may stand between a routine's name and its '('"},
+      {"parameters-required", "proc main {}\n", "", "a routine without parameters is still written with '()'"},
+      {"name-taken", "proc draw() ;\nproc drawAll() ;\nproc main() ;\n", "",
+       "a call of 'drawAll' would reach 'draw'"},
+      {"definition-words", "void main() {}\n", "", "a definition begins with 'func ' for a function"},
+      {"else-after-definitions", "var x;\nproc p() if (x) x = 1;\nelse x = 2;\nproc main() ;\n", "",
+       "a body that is one statement ends at its first ';'"},
+      {"variables-of-globals", "var " + names("v", 126) + ";\nproc main() ;\n", "",
+       "the globals, the three predefined variables included, take 128 of them"},
+      {"variables-of-calls", "func f() return = f();\nproc main() PrnDec_(f());\n", "",
+       "each call of a function takes one slot plus its parameters and locals, a procedure's call its parameters "
+       "and locals; 125 calls of script routines were running"},
+      {"pending-operands", "func f(x) return = 1 + f(x);\nproc main() PrnDec_(f(1));\n", "",
+       "an operand that waits for the right side of its operator takes a slot until the operator is applied, also "
+       "while a function called there runs; 32 calls of script routines were running"},
+      {"recursion", "proc r() r();\nproc main() r();\n", "", "a routine that calls itself needs a case"},
+      {"nesting-in-calls", "func f() return = " + std::string(300, '-') + "f();\nproc main() PrnDec_(f());\n", "",
+       "67 calls of script routines were running"},
+      {"address-area", "var x;\nproc main() x = Array_[4096];\n", "",
+       "'Array_' holds 16384, an address in the array memory, which runs from 16384 to 32767"},
+  };
+  for (const Rule& rule : Rules()) {
+    const Case* found = nullptr;
+    for (const Case& c : cases) {
+      if (c.rule == std::string_view(rule.name)) found = &c;
+    }
+    if (found == nullptr) {
+      ADD_FAILURE() << "no case shows the rule " << rule.name;
+      continue;
+    }
+    const std::string all = Explain(found->script, found->keys);
+    EXPECT_NE(all.find("note: " + found->note), std::string::npos) << rule.name << "\n" << all;
+  }
+  for (const Case& c : cases) {
+    bool known = false;
+    for (const Rule& rule : Rules()) known = known || c.rule == std::string_view(rule.name);
+    EXPECT_TRUE(known) << "a case for no rule: " << c.rule;
+  }
+}
+
+// A name is suggested only from the names the faulting code could see.
+TEST_F(DiagnosticTest, SuggestionsComeFromWhatTheFaultCouldSee) {
+  const std::string helperCannotSee =
+      "proc helper() PrnDec_(secrt);\nproc main() { var secret; secret = 1; helper(); }\n";
+  EXPECT_EQ(Explain(helperCannotSee).find("did you mean"), std::string::npos);
+  // An argument of a script routine sees every live variable, the caller's too.
+  const std::string argumentSees =
+      "proc show(v) PrnDec_(v);\nproc helper() show(secrt);\nproc main() { var secret; helper(); }\n";
+  EXPECT_NE(Explain(argumentSees).find("note: did you mean 'secret'?"), std::string::npos);
+  EXPECT_EQ(Explain("var total;\nproc main() PrnDec_(Input_());\n", "totl\r").find("did you mean"),
+            std::string::npos);
+  EXPECT_NE(Explain("proc main() PrnDec_(Input_());\n", "rnd_(6)\r").find("note: did you mean 'Rand_'?"),
+            std::string::npos);
+  // The same letters in another case; a routine only where a '(' follows.
+  EXPECT_NE(Explain("var Total;\nproc main() total = 1;\n").find("note: did you mean 'Total'?"), std::string::npos);
+  EXPECT_NE(Explain("var prnstr;\nproc main() prnstr_(\"a\");\n").find("note: did you mean 'PrnStr_'?"),
+            std::string::npos);
+  // Too far: two slips in a name of five letters.
+  EXPECT_EQ(Explain("var total;\nproc main() PrnDec_(tatol);\n").find("did you mean"), std::string::npos);
+}
+
+TEST_F(DiagnosticTest, OrdinalsHaveTheirSuffixes) {
+  for (int n : {11, 12, 13, 21, 22, 23, 101, 111}) {
+    std::string parameters, arguments = "0";
+    for (int i = 0; i < n; i++) {
+      parameters += (i > 0 ? ", a" : "a") + std::to_string(i);
+      arguments += ", 0";
+    }
+    const std::string suffix = n % 100 / 10 == 1 ? "th" : n % 10 == 1 ? "st" : n % 10 == 2 ? "nd" : "rd";
+    EXPECT_NE(FirstLine("proc p(" + parameters + ") ;\nproc main() p(" + arguments + ");\n")
+                  .find("found ',' after the " + std::to_string(n) + suffix),
+              std::string::npos)
+        << n;
+  }
+}
+
+TEST_F(DiagnosticTest, ColourOnlyForATerminalThatShowsIt) {
+  EXPECT_TRUE(ColourWanted(nullptr, "xterm-256color"));
+  EXPECT_TRUE(ColourWanted("", "xterm"));
+  EXPECT_FALSE(ColourWanted("1", "xterm"));
+  EXPECT_FALSE(ColourWanted(nullptr, "dumb"));
+  EXPECT_FALSE(ColourWanted(nullptr, nullptr));
+  EXPECT_FALSE(ColourWanted(nullptr, ""));
 }
 
 TEST_F(DiagnosticTest, ARunThatEndedNormallyOrWasStoppedHasNone) {
