@@ -52,8 +52,22 @@ enum class FaultKind : uint8_t {
   RoutinesFull,              // number: the rows left for the script's routines
   ParenExpectedAfterName,    // origin: the routine's name
   ParameterListNotClosed,    // origin: the routine's name
+  // Found only by a check of the script without running it (vorla --check).
+  DefinitionsEnd,            // reading the definitions stops here, and the text after it is never read
+  // Traps: text that runs, but not as it reads. A run never records them; a
+  // check warns of them.
+  NameRunsOn,                // row: the routine that a longer name calls
+  BitwiseMixed,              // number: the other operator; origin: where it stands
+  ComparisonWithBitwise,     // number: the comparison's first character; origin: where it stands
+  StrayBody,                 // a character that stands as a body of one statement
+  StatementAfterBody,        // origin: the body of one statement that it looks meant for
+  ConstantZeroDivisor,       // at the '/' or '%' whose right operand is the constant 0
   Count
 };
+
+// Whether a finding of the kind is a trap, which a check reports as a
+// warning, rather than a fault.
+inline constexpr bool IsTrap(FaultKind kind) { return kind >= FaultKind::NameRunsOn && kind < FaultKind::Count; }
 
 // What a kind's explanation needs besides the position; each kind says above
 // which fields it sets.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "builtins/output.h"
 #include "core/state.h"
@@ -21,6 +22,8 @@ constexpr std::string_view kBanner = "vorla Ver0.01a 2016/01/31 by quillmar\n";
 
 constexpr std::string_view kUsage =
     "usage: vorla [-q] [--] SCRIPT   run the script file SCRIPT\n"
+    "       vorla --check SCRIPT... read the scripts without running them and report\n"
+    "                               every place certain to fault, and the traps\n"
     "       vorla --help | -h       print this help\n"
     "       vorla --version         print the version line\n"
     "options: -q, --quiet   leave out the banner line\n"
@@ -31,7 +34,7 @@ constexpr std::string_view kKeysAndStatus =
     "exit status: 0 done or stopped, 1 load failure, error or write error, 2 usage\n"
     "manual: man vorla\n";
 
-enum class Asked { Run, Help, Version };
+enum class Asked { Run, Check, Help, Version };
 
 bool IsOption(std::string_view argument) { return argument.size() > 1 && argument[0] == '-'; }
 
@@ -40,20 +43,19 @@ struct Reading {
   Asked asked = Asked::Run;
   std::string_view option;  // the option that asked for help or the version
   bool quiet = false;
-  const char* script = nullptr;
-  int scripts = 0;
+  std::vector<const char*> named;
   std::string wrong;
 
   void Take(const char* argument, bool optionsEnded) {
     const std::string_view a = argument;
     if (optionsEnded || !IsOption(a)) {
-      if (scripts++ == 0) script = argument;
+      named.push_back(argument);
     } else if (a == "-q" || a == "--quiet") {
       quiet = true;
-    } else if (a == "-h" || a == "--help" || a == "--version") {
+    } else if (a == "-h" || a == "--help" || a == "--version" || a == "--check") {
       if (asked == Asked::Run) {  // the first of them is answered
         option = a;
-        asked = a == "--version" ? Asked::Version : Asked::Help;
+        asked = a == "--version" ? Asked::Version : a == "--check" ? Asked::Check : Asked::Help;
       }
     } else if (wrong.empty()) {
       wrong = "unknown option '" + std::string(a) + "'";
@@ -63,7 +65,11 @@ struct Reading {
   // The first thing wrong, in the order a reader would look for it.
   void Judge() {
     if (!wrong.empty()) return;
-    if (asked != Asked::Run && scripts > 0) wrong = "'" + std::string(option) + "' takes no script";
+    const size_t scripts = named.size();
+    if (asked == Asked::Check && scripts == 0) wrong = "no script to check";
+    if ((asked == Asked::Help || asked == Asked::Version) && scripts > 0) {
+      wrong = "'" + std::string(option) + "' takes no script";
+    }
     if (asked == Asked::Run && scripts > 1) wrong = "one script at a time";
     if (asked == Asked::Run && scripts == 0) wrong = "no script to run";
   }
@@ -82,19 +88,20 @@ CommandLine AnswerCommandLine(int argc, char** argv) {
     }
   }
   r.Judge();
-  if (!r.quiet || r.asked == Asked::Version) PrintConstant(kBanner);
+  if ((!r.quiet && r.asked != Asked::Check) || r.asked == Asked::Version) PrintConstant(kBanner);
   if (!r.wrong.empty()) {
     ActiveConsole->Flush();  // the banner before the usage, where both show
     const std::string text = "vorla: " + r.wrong + "\n" + std::string(kUsage) + "Try 'vorla --help'.\n";
     std::fwrite(text.data(), 1, text.size(), stderr);
-    return {nullptr, kUsageStatus};
+    return {nullptr, kUsageStatus, false, {}};
   }
   if (r.asked == Asked::Help) {
     PrintConstant(kUsage);
     PrintConstant(kKeysAndStatus);
   }
-  if (r.asked != Asked::Run) return {nullptr, kAnsweredStatus};
-  return {r.script, std::nullopt};
+  if (r.asked == Asked::Check) return {nullptr, std::nullopt, true, r.named};
+  if (r.asked != Asked::Run) return {nullptr, kAnsweredStatus, false, {}};
+  return {r.named[0], std::nullopt, false, {}};
 }
 
 }  // namespace vorla

@@ -77,6 +77,19 @@ constexpr Reason kReasons[] = {
     {FaultKind::ParenExpectedAfterName, "expected '(' right after the name {name}, found {found}", nullptr},
     {FaultKind::ParameterListNotClosed, "the text ends before the ')' that closes the parameter list of {name}",
      nullptr},
+    {FaultKind::DefinitionsEnd,
+     "reading the definitions stops here: {found} begins no 'func ' or 'proc ' definition, and the text after it "
+     "is never read", nullptr},
+    {FaultKind::NameRunsOn, "{here} calls {routine}, whose name begins it: the character after that name is taken "
+                            "as the '(' of the call", nullptr},
+    {FaultKind::BitwiseMixed, "'{other}' {origin} and '{op}' share one level and apply from left to right", nullptr},
+    {FaultKind::ComparisonWithBitwise,
+     "'{op}' binds more tightly than the comparison '{other}' {origin}, which is made last", nullptr},
+    {FaultKind::StrayBody, "{found} stands as the whole body: an empty statement, and what follows it runs anyway",
+     nullptr},
+    {FaultKind::StatementAfterBody, "this statement is not in the body of one statement {origin}, which ends at its "
+                                    "first ';'", nullptr},
+    {FaultKind::ConstantZeroDivisor, "'{op}' by the constant 0 prints ' Divided by 0 ' when it runs", nullptr},
 };
 static_assert(std::size(kReasons) == size_t(FaultKind::Count), "a reason for every kind of fault");
 constexpr bool InKindOrder() {
@@ -106,6 +119,14 @@ class Explainer {
       : run_(run), text_(run.typedLine), file_(file), colour_(colour) {}
 
   std::string Compose();
+  // A finding of a check: an error where the text is certain to fault, or a
+  // warning of a trap.
+  std::string Finding(const FaultRecord& r) {
+    Line(r.at, IsTrap(r.kind) ? Level::Warning : Level::Error, ReasonFor(r, false));
+    Hints(r);
+    Flush();
+    return out_;
+  }
   std::string TextEnd(TextPosition nul, uint64_t unread) {
     Line(nul, Level::Warning,
          "a NUL byte ends the text here: the " + std::to_string(unread) + " bytes after it are not read");
@@ -309,6 +330,11 @@ std::string Explainer::Compose() {
 
 std::string ComposeDiagnostic(const RunEnd& run, std::string_view file, bool colour) {
   return Explainer(run, file, colour).Compose();
+}
+
+std::string ComposeFinding(const FaultRecord& finding, std::string_view file, bool colour) {
+  const RunEnd noRun{};
+  return Explainer(noRun, file, colour).Finding(finding);
 }
 
 std::string ComposeTextEnd(std::string_view file, uint64_t unread, bool colour) {

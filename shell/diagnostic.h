@@ -19,6 +19,10 @@ namespace vorla {
 // words "error" and "note" and the caret are coloured for a terminal.
 std::string ComposeDiagnostic(const RunEnd& run, std::string_view file, bool colour);
 
+// What a check of the loaded text found at one place, in the same form: an
+// error where it is certain to fault, or a warning of a trap (IsTrap).
+std::string ComposeFinding(const FaultRecord& finding, std::string_view file, bool colour);
+
 // The warning, in the same form, that the loaded text ends at a NUL byte the
 // file holds, with the line and column where it stands and the `unread` bytes
 // of the file after it; empty when the text holds no NUL.

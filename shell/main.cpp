@@ -14,6 +14,7 @@
 #include "builtins/table.h"
 #include "core/state.h"
 #include "platform/terminal_console.h"
+#include "shell/check.h"
 #include "shell/command_line.h"
 #include "shell/diagnostic.h"
 #include "shell/load.h"
@@ -103,6 +104,7 @@ int main(int argc, char** argv) {
   // Colour only for a person reading a terminal that shows it, who has not asked for none.
   const bool colour =
       console.ErrorsAreTerminal() && vorla::ColourWanted(std::getenv("NO_COLOR"), std::getenv("TERM"));
+  if (line.check) return vorla::CheckScripts(line.scripts, colour);
   const vorla::Loading loading = vorla::LoadScript(script);
   if (loading.result != vorla::LoadResult::Loaded) {
     const char* said = loading.result == vorla::LoadResult::CannotOpen ? "cann't open " : "file too large: ";

@@ -244,6 +244,19 @@ constexpr Rule kRules[] = {
     {"nesting-in-calls", K::NestingTooDeep, [](const Spot& s) { return s.fault.callDepth > 0; },
      "{calls} calls of script routines were running"},
     {"address-area", K::AddressOutside, Always, "{name} holds {value}, {area}"},
+
+    // The traps a check warns of.
+    {"name-runs-on", K::NameRunsOn, Always,
+     "a name that begins with the whole name of a routine calls that routine: rename one of them"},
+    {"bitwise-mixed", K::BitwiseMixed, Always,
+     "'&', '|' and '^' share one level, unlike C: write parentheses, as in '(a & b) | c'"},
+    {"comparison-with-bitwise", K::ComparisonWithBitwise, Always,
+     "comparisons bind more loosely than '&', '|' and '^', unlike C: write parentheses, as in '(a & 1) = 1'"},
+    {"stray-body", K::StrayBody, Always, "remove it, or write the body in braces"},
+    {"statement-after-body", K::StatementAfterBody, Always,
+     "to make both the body, write them in braces: '{ ...; ...; }'"},
+    {"constant-zero-divisor", K::ConstantZeroDivisor, Always,
+     "'/' by 0 gives 0 and '%' by 0 gives the Value of 'Modulo_', without a fault"},
 };
 
 }  // namespace
@@ -294,6 +307,7 @@ std::string Spot::Fill(std::string_view key) const {
   if (key == "origin") return text.OnLine(text.AfterBlanks(d.origin));
   if (key == "keyword") return text.KeywordBefore(d.origin);
   if (key == "number") return std::to_string(d.number);
+  if (key == "other") return std::string(1, char(d.number));
   if (key == "count") return Count(d.number, "argument");
   if (key == "ordinal") return Ordinal(d.extra);
   if (key == "literal") return text.Byte(d.origin) == kQuote ? "string" : "character literal";

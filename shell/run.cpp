@@ -55,13 +55,17 @@ Value LineOf(TextPosition at) {
   return line;
 }
 
-RunOutcome RunProgram() {
+TextPosition ReadDefinitions() {
   ResetForRun();
   TextPosition p = SourceStart;
   DeclareGlobals(p);
   while (DefineRoutine(p)) {
   }
-  lastRun.definitionsEnd = p;
+  return p;
+}
+
+RunOutcome RunProgram() {
+  lastRun.definitionsEnd = ReadDefinitions();
   lastRun.definitionsFault = HasError() ? CurrentFault : FaultRecord{};
   int main = FindRoutine(MainName);
   if (main < 0) {

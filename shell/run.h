@@ -21,6 +21,11 @@ enum class RunOutcome { Finished, Stopped, MissingMain, Error };
 // reports a missing `main` or the first error with its line.
 RunOutcome RunProgram();
 
+// The head of a run: resets the interpreter and reads the globals and the
+// definitions. Answers where reading them stopped; a fault that ended it is
+// pending.
+TextPosition ReadDefinitions();
+
 // What the last run left for its explanation besides the interpreter's state.
 struct RunEnd {
   RunOutcome outcome;

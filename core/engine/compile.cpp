@@ -10,6 +10,7 @@
 // code does not read (memory.h).
 #include <algorithm>
 #include <bit>
+#include <vector>
 
 #include "core/engine/engine.h"
 #include "core/engine/nodes.h"
@@ -68,7 +69,12 @@ struct Expr {
   PureRoot pure;
   const Eval* eval;
   int need;  // the most Values the walker holds for it at once
+  // For a check: the operators '&', '|', '^' and the comparisons that it
+  // applies outside parentheses, each with where it first stands.
+  uint8_t mix;
+  TextPosition mixAt[4];
 };
+constexpr uint8_t kMixComparison = 8;
 
 struct OperandForm {
   bool ok = false;
@@ -84,8 +90,20 @@ struct OperandForm {
   int need = 1;
 };
 
+// What a check collects besides what it reports at once: the names in
+// argument lists that no frame of their routine holds and no global is, and
+// every name any frame may hold.
+struct CheckNotes {
+  std::vector<NameSlot> unsure;
+  std::vector<NameSlot> declared;
+};
+
 struct Compiler {
   Routine& routine;
+  Findings* findings = nullptr;  // a check's, which reports what it finds
+  CheckNotes* notes = nullptr;
+  const Body* trailing = nullptr;  // the body of one statement that the last statement ended with
+  bool unsure = false;  // where the text runs on depends on the values: a check reports nothing
   NameSlot frame[kMaxVariables];
   int32_t frameCount = 0;
   int depth = 0;
@@ -101,6 +119,87 @@ struct Compiler {
     return item;
   }
   void Level(int level) { routine.maxLevel = std::max(routine.maxLevel, level); }
+
+  // ---- What a check finds ----
+
+  // Reports a place certain to fault, or a trap, with the frame as it
+  // stands there in VariableTable after the globals.
+  void Find(FaultKind kind, TextPosition at, FaultDetails details = {}) {
+    if (findings == nullptr || unsure) return;
+    VariableCount = GlobalCount;
+    for (int32_t i = 0; i < frameCount && VariableCount < kMaxVariables; i++) PushSlot(frame[i].name, frame[i].length);
+    findings->Found(FaultRecord{at, kind, false, 0, details});
+  }
+  // A name that is neither a variable nor a routine, with the slots it could
+  // have meant: the frame, then the globals; in an argument list every slot.
+  void FindUnknownName(TextPosition at, bool argument) {
+    Find(FaultKind::UnknownName, at, {.number = GlobalCount + frameCount, .extra = argument ? 0 : GlobalCount});
+  }
+  // An evaluation that a construct reads up to `close` (';' or ')' for 0)
+  // stopped elsewhere or gave no Value: the fault the walker records first.
+  // Answers whether it is whole.
+  bool Closed(const Expr& e, uint8_t close, FaultKind notClosed, TextPosition origin) {
+    if (!e.ok) return false;  // reported where it failed
+    const uint8_t c = PeekText(e.stop);
+    const bool closed = close != 0 ? c == close : (c == ';' || c == ')');
+    if (closed && !e.empty) return true;
+    if (closed) {
+      Find(FaultKind::ValueExpected, e.stop);
+    } else if (c == ';' || c == ')') {
+      Find(notClosed, e.stop, {.origin = origin});
+    } else {
+      Find(FaultKind::OperatorExpected, e.stop);
+    }
+    return false;
+  }
+  // A whole expression's operators: '&', '|' and '^' mixed, or one of them
+  // with a comparison, outside parentheses.
+  void FindMixedOperators(const Expr& e) {
+    static constexpr char kBitwise[] = {'&', '|', '^'};
+    int first = -1, second = -1;
+    for (int b = 0; b < 3; b++) {
+      if ((e.mix & (1 << b)) == 0) continue;
+      if (first < 0 || e.mixAt[b] < e.mixAt[first]) {
+        second = first;
+        first = b;
+      } else if (second < 0 || e.mixAt[b] < e.mixAt[second]) {
+        second = b;
+      }
+    }
+    if (second >= 0) {
+      Find(FaultKind::BitwiseMixed, e.mixAt[second], {.origin = e.mixAt[first], .number = kBitwise[first]});
+    } else if (first >= 0 && (e.mix & kMixComparison) != 0) {
+      Find(FaultKind::ComparisonWithBitwise, e.mixAt[first], {.origin = e.mixAt[3], .number = PeekText(e.mixAt[3])});
+    }
+  }
+  // The line a position stands on begins here.
+  static TextPosition LineStart(TextPosition p) {
+    while (p > SourceStart && PeekText(p - 1) != kCR) p--;
+    return p;
+  }
+  // A body of one statement that begins on a line after `keyword`, and a
+  // statement at `next` on the line after it, indented as the body: it looks
+  // meant for the body.
+  void FindStatementAfterBody(const Body* body, TextPosition keyword, TextPosition next) {
+    if (findings == nullptr || body == nullptr || body->block || body->statement == nullptr) return;
+    const TextPosition first = body->statement->start;
+    const TextPosition bodyLine = LineStart(first), nextLine = LineStart(next);
+    if (bodyLine == LineStart(keyword) || nextLine == bodyLine || next - nextLine != first - bodyLine) return;
+    TextPosition between = body->end;
+    while (between < nextLine && PeekText(between) != kCR) between++;
+    if (between + 1 != nextLine) return;  // a line of its own comes between
+    Find(FaultKind::StatementAfterBody, next, {.origin = first});
+  }
+  // A character other than ';' standing as a body of one statement.
+  void FindStrayBody(const Body* body) {
+    if (body == nullptr || body->block || body->statement == nullptr) return;
+    const TextPosition at = body->statement->start;
+    const uint8_t c = PeekText(at);
+    if (!IsNameChar(c) && c != ';' && c != kNul && !MatchKeyword(at, "if (") && !MatchKeyword(at, "for (") &&
+        !MatchKeyword(at, "do ")) {
+      Find(FaultKind::StrayBody, at);
+    }
+  }
 
   // ---- Names ----
 
@@ -125,6 +224,7 @@ struct Compiler {
     }
     length = global >= 0 ? VariableTable[global].NameLength : NameLengthAt(p);
     if (argument && PeekText(p + TextPosition(length)) != '(') {
+      if (global < 0 && notes != nullptr) notes->unsure.push_back({p, length});
       const uint64_t bit = NameBit(p, length);
       ref = {VarKind::Dynamic, uint8_t(std::countr_zero(bit)), global, p};
       return true;
@@ -135,6 +235,7 @@ struct Compiler {
   }
 
   void Declare(TextPosition name, int32_t length) {
+    if (notes != nullptr) notes->declared.push_back({name, length});
     frame[frameCount++] = {name, length};
     routine.bits |= NameBit(name, length);
     routine.maxLocals = std::max(routine.maxLocals, frameCount - routine.frameSize);
@@ -168,25 +269,52 @@ struct Compiler {
 
   // ---- Expressions ----
 
+  // Whether the routine `row`, whose name begins the text at `at`, is called
+  // with its '(' right after its name; a longer name that runs on past it is
+  // a trap.
+  bool CalledRightAfterName(TextPosition at, int row) {
+    const TextPosition after = at + TextPosition(RoutineTable[row].NameLength);
+    if (PeekText(after) == '(') return true;
+    if (IsNameChar(PeekText(after))) Find(FaultKind::NameRunsOn, at, {.row = row});
+    return false;
+  }
+
   // A call of `row` whose name is at `at`, as a function or as a procedure;
   // its arguments are read in the scope its place gives them.
   const Call* CompileCall(TextPosition at, int row, int level, bool argument, bool function, TextPosition& end) {
     const RoutineEntry& e = RoutineTable[row];
     const bool builtin = (e.NativeFlag & 0x80) != 0;
     const Routine* callee = builtin ? nullptr : CalleeCode(row);
-    if (!builtin && callee == nullptr) return nullptr;  // its parameter list does not end at ')'
+    if (!builtin && callee == nullptr) {
+      Find(FaultKind::ParameterListBroken, at, {.row = row});
+      return nullptr;
+    }
     const int count = builtin ? e.ArgCount : callee->parameters;
     TextPosition cursor = at + TextPosition(e.NameLength) + 1;
     Argument* args = count > 0 ? Fit(arguments.Take(count)) : nullptr;
     if (count > 0 && args == nullptr) return nullptr;
     const bool argumentsSeeAll = argument || !builtin;
     int need = 1;
-    if (count == 0) {
-      if (!SkipToCloseParen(cursor)) return nullptr;
+    if (count == 0 && !SkipToCloseParen(cursor)) {
+      Find(FaultKind::ArgumentsNotClosed, cursor);
+      return nullptr;
     }
     for (int k = 0; k < count; k++) {
       Expr arg = Evaluation(cursor, 0, level + 1, argumentsSeeAll);
-      if (!arg.ok || arg.empty || PeekText(arg.stop) != (k + 1 < count ? ',' : ')')) return nullptr;
+      if (!arg.ok) return nullptr;
+      const uint8_t stop = PeekText(arg.stop), expected = k + 1 < count ? ',' : ')';
+      if (arg.empty) {
+        Find(builtin ? FaultKind::ArgumentExpected : FaultKind::ValueExpected, arg.stop);
+        return nullptr;
+      }
+      if (stop != expected) {
+        if (stop == ',' || stop == ')') {
+          Find(FaultKind::ArgumentCount, arg.stop, {.row = row, .number = count, .extra = k + 1});
+        } else {
+          Find(FaultKind::OperatorExpected, arg.stop);
+        }
+        return nullptr;
+      }
       args[k] = {arg.pure, arg.eval, cursor};
       need = std::max(need, arg.need);
       cursor = arg.stop + 1;
@@ -211,7 +339,10 @@ struct Compiler {
     }
     if (c == kQuote) {
       const TextPosition close = StringEnd(at);
-      if (PeekText(close) == kNul) return o;
+      if (PeekText(close) == kNul) {
+        Find(FaultKind::LiteralNotClosed, close, {.origin = at});
+        return o;
+      }
       ScriptMemory::MarkLiteral(at + 1, close);
       o.pure.node = Constant(Value(at + 1));
       o.end = close + 1;
@@ -219,7 +350,14 @@ struct Compiler {
       return o;
     }
     if (c == kApostrophe) {
-      if (!CharacterAt(at)) return o;
+      if (PeekText(at + 1) == kNul || PeekText(at + 2) == kNul) {
+        Find(FaultKind::LiteralNotClosed, PeekText(at + 1) == kNul ? at + 1 : at + 2, {.origin = at});
+        return o;
+      }
+      if (!CharacterAt(at)) {
+        Find(FaultKind::BadCharacterLiteral, at);
+        return o;
+      }
       o.pure.node = Constant(SignExtend(PeekText(at + 1)));
       o.end = at + 3;
       o.ok = true;
@@ -228,7 +366,11 @@ struct Compiler {
     if (c == '(' || c == '-' || c == '+' || c == '~') {
       const bool parenthesised = c == '(';
       Expr inner = Evaluation(at + 1, parenthesised ? 0 : 5, level + 1, argument);
-      if (!inner.ok || inner.empty || (parenthesised && PeekText(inner.stop) != ')')) return o;
+      if (parenthesised ? !Closed(inner, ')', FaultKind::CloseParenExpected, at) : !inner.ok) return o;
+      if (inner.empty) {
+        Find(FaultKind::OperandExpected, inner.stop);
+        return o;
+      }
       o.end = parenthesised ? inner.stop + 1 : inner.stop;
       o.need = inner.need;
       o.open = at;
@@ -244,7 +386,10 @@ struct Compiler {
       o.ok = true;
       return o;
     }
-    if (!IsNameChar(c)) return o;
+    if (!IsNameChar(c)) {
+      Find(FaultKind::OperandExpected, at);
+      return o;
+    }
     VarRef ref;
     int32_t length;
     if (Bind(at, argument, ref, length)) {
@@ -256,7 +401,7 @@ struct Compiler {
         return o;
       }
       Expr index = Evaluation(after + 1, 0, level + 1, argument);
-      if (!index.ok || index.empty || PeekText(index.stop) != ']') return o;
+      if (!Closed(index, ']', FaultKind::CloseBracketExpected, after)) return o;
       o.end = index.stop + 1;
       o.need = index.need;
       o.bytes = c == '_';
@@ -273,16 +418,37 @@ struct Compiler {
       return o;
     }
     const int row = FindRoutine(at);
-    if (row < 0 || RoutineTable[row].kind != Kind::Function ||
-        PeekText(at + TextPosition(RoutineTable[row].NameLength)) != '(') {
+    if (row < 0) {
+      FindUnknownName(at, argument);
       return o;
     }
+    if (RoutineTable[row].kind != Kind::Function) {
+      Find(FaultKind::ProcedureInExpression, at, {.row = row});
+      return o;
+    }
+    if (!CalledRightAfterName(at, row)) return o;
     o.call = CompileCall(at, row, level, argument, true, o.end);
     if (o.call == nullptr) return o;
     o.kind = OperandKind::Call;
     o.need = callNeed;
     o.ok = true;
     return o;
+  }
+
+  // Adds an operator to an evaluation's mix, or the mix of its right operand.
+  static void Mix(Expr& r, Op op, TextPosition at) {
+    const int bit = op == Op::And ? 0 : op == Op::Or ? 1 : op == Op::Xor ? 2 : op >= Op::Eq ? 3 : -1;
+    if (bit < 0 || (r.mix & (1 << bit)) != 0) return;
+    r.mix |= uint8_t(1 << bit);
+    r.mixAt[bit] = at;
+  }
+  static void Mix(Expr& r, const Expr& right) {
+    for (int bit = 0; bit < 4; bit++) {
+      if ((right.mix & (1 << bit)) != 0 && ((r.mix & (1 << bit)) == 0 || right.mixAt[bit] < r.mixAt[bit])) {
+        r.mix |= uint8_t(1 << bit);
+        r.mixAt[bit] = right.mixAt[bit];
+      }
+    }
   }
 
   struct PendingStep {
@@ -331,13 +497,21 @@ struct Compiler {
       if (count == kMaxSteps) return r;
       PendingStep& s = pending[count++];
       s = {op.op, op.level, q + op.length, Evaluation(q + op.length, op.level, level + 1, argument)};
+      if (s.right.ok && s.right.empty) Find(FaultKind::OperandExpected, s.right.stop);
       if (!s.right.ok || s.right.empty || !fits) return r;
+      if ((op.op == Op::Div || op.op == Op::Rem) && s.right.eval == nullptr && s.right.pure.node != nullptr &&
+          PureRoutines::IsConstant(s.right.pure.node->run) && s.right.pure.node->value == 0) {
+        Find(FaultKind::ConstantZeroDivisor, q);
+      }
+      Mix(r, op.op, q);
+      Mix(r, s.right);
       pure = pure && s.right.eval == nullptr;
       r.need = std::max(r.need, 1 + s.right.need);
       q = s.right.stop;
     }
     r.stop = q;
     r.ok = true;
+    if (minLevel == 0) FindMixedOperators(r);
     if (pure) {
       r.pure = o.pure;
       for (int i = 0; i < count; i++) {
@@ -382,12 +556,12 @@ struct Compiler {
   }
 
   // A whole expression of a statement (minimum level 0) that must give a
-  // Value and stop at `stop` (any of ';' and ')' when 0).
-  bool Whole(TextPosition at, int level, uint8_t stop, Expr& out) {
+  // Value and stop at `close` (any of ';' and ')' when 0); a check reports
+  // where it does not.
+  bool Whole(TextPosition at, int level, uint8_t close, Expr& out, FaultKind notClosed = FaultKind::None,
+             TextPosition origin = 0) {
     out = Evaluation(at, 0, level + 1, false);
-    if (!out.ok || out.empty) return false;
-    const uint8_t c = PeekText(out.stop);
-    return stop != 0 ? c == stop : (c == ';' || c == ')');
+    return Closed(out, close, notClosed, origin);
   }
 
   void Need(int need) { routine.maxOperands = std::max(routine.maxOperands, need); }
@@ -400,11 +574,14 @@ struct Compiler {
     const bool indexed = PeekText(p) == '[';
     if (indexed) {
       s->open = p;
-      if (!Whole(p + 1, level, ']', index)) return Walked(s);
+      if (!Whole(p + 1, level, ']', index, FaultKind::CloseBracketExpected, p)) return Walked(s);
       p = index.stop + 1;
     }
     SkipBlanks(p);
-    if (PeekText(p) != '=') return Walked(s);
+    if (PeekText(p) != '=') {
+      Find(FaultKind::AssignExpected, p, {.origin = s->start});
+      return Walked(s);
+    }
     s->valueStart = ++p;
     if (!Whole(p, level, 0, value)) return Walked(s);
     s->index = index.pure;
@@ -420,10 +597,15 @@ struct Compiler {
 
   Stmt* CallStatement(Stmt* s, int level) {
     const int row = FindRoutine(s->start);
-    if (row < 0 || RoutineTable[row].kind != Kind::Procedure ||
-        PeekText(s->start + TextPosition(RoutineTable[row].NameLength)) != '(') {
+    if (row < 0) {
+      FindUnknownName(s->start, false);
       return Walked(s);
     }
+    if (RoutineTable[row].kind != Kind::Procedure) {
+      Find(FaultKind::FunctionAsStatement, s->start, {.row = row});
+      return Walked(s);
+    }
+    if (!CalledRightAfterName(s->start, row)) return Walked(s);
     s->call = CompileCall(s->start, row, level, false, false, s->end);
     if (s->call == nullptr) return Walked(s);
     Need(callNeed);
@@ -431,34 +613,55 @@ struct Compiler {
     return s;
   }
 
+  // A body that a loop or a branch runs: a character other than ';' that
+  // stands as the whole of it is a trap.
+  const Body* BranchBody(TextPosition p, int level) {
+    const Body* b = CompileBody(p, level);
+    if (findings != nullptr) FindStrayBody(b);
+    return b;
+  }
+
+  // Passes over the body at p as a branch not taken or a finished loop does;
+  // the text ending inside it is certain to fault.
+  bool Skipped(TextPosition& p) {
+    const TextPosition start = p;
+    if (SkipStatement(p)) return true;
+    Find(FaultKind::BodyNotClosed, p, {.origin = start});
+    return false;
+  }
+
   // if (condition) first [else second]: each way through may end elsewhere.
   Stmt* If(Stmt* s, int level) {
     Expr condition{};
     s->open = s->start + 4;
-    if (!Whole(s->open, level, ')', condition)) return Walked(s);
+    const bool whole = Whole(s->open, level, ')', condition, FaultKind::ConditionNotClosed, s->open);
+    // A check reads the branches of a condition that closes but gives no Value.
+    if (!whole && !(findings != nullptr && condition.ok && PeekText(condition.stop) == ')')) return Walked(s);
     const TextPosition branch = condition.stop + 1;
     TextPosition skipped = branch;
-    if (!SkipStatement(skipped)) return Walked(s);
-    s->first = CompileBody(branch, level);
-    if (s->first == nullptr) return Walked(s);
+    s->first = BranchBody(branch, level);
+    if (!Skipped(skipped) || s->first == nullptr) return Walked(s);
     s->firstEnd = s->first->end;
     // Run: the else branch, if one follows, is passed over.
     TextPosition q = s->firstEnd;
     SkipBlanks(q);
     s->endTrue = s->firstEnd;
     if (s->firstEnd != kUnknown && AcceptKeywordAndBlank(q, "else")) {
-      if (!SkipStatement(q)) return Walked(s);
+      if (!Skipped(q)) return Walked(s);
       s->endTrue = q;
     }
     // Passed over: the else branch, if one follows, is run.
     q = skipped;
     SkipBlanks(q);
     s->end = skipped;
+    trailing = s->first;
     if (AcceptKeywordAndBlank(q, "else")) {
-      s->second = CompileBody(q, level);
+      s->second = BranchBody(q, level);
+      trailing = s->second;
       if (s->second == nullptr || s->second->end == kUnknown) return Walked(s);
       s->end = s->second->end;
     }
+    if (!whole) return Walked(s);
     s->value = condition.pure;
     s->valueEval = condition.eval;
     Need(condition.need);
@@ -474,17 +677,25 @@ struct Compiler {
     if (s->init == nullptr || s->init->end == kUnknown) return Walked(s);
     s->conditionStart = s->init->end;
     Expr condition = Evaluation(s->conditionStart, 0, level + 1, false);
-    if (!condition.ok || PeekText(condition.stop) != ';') return Walked(s);
+    if (!condition.ok) return Walked(s);
+    if (PeekText(condition.stop) != ';') {
+      // A condition ended by ')' reads the header otherwise, but it runs.
+      if (PeekText(condition.stop) != ')') Find(FaultKind::OperatorExpected, condition.stop);
+      return Walked(s);
+    }
     s->hasCondition = !condition.empty;
     s->stepStart = condition.stop + 1;
     TextPosition body = s->stepStart;
-    if (!SkipToCloseParen(body)) return Walked(s);
+    if (!SkipToCloseParen(body)) {
+      Find(FaultKind::ForHeaderNotClosed, body, {.origin = s->header});
+      return Walked(s);
+    }
     TextPosition exit = body;
-    if (!SkipStatement(exit)) return Walked(s);
-    s->end = exit;
-    s->first = CompileBody(body, level);
+    s->first = BranchBody(body, level);
     s->third = CompileBody(s->stepStart, level);
-    if (s->first == nullptr || s->third == nullptr) return Walked(s);
+    if (!Skipped(exit) || s->first == nullptr || s->third == nullptr) return Walked(s);
+    s->end = exit;
+    trailing = s->first;
     s->value = condition.pure;
     s->valueEval = condition.eval;
     Need(condition.need);
@@ -495,15 +706,18 @@ struct Compiler {
   // do body while (condition)
   Stmt* Do(Stmt* s, int level) {
     s->header = s->start + 3;
-    s->first = CompileBody(s->header, level);
+    s->first = BranchBody(s->header, level);
     if (s->first == nullptr || s->first->end == kUnknown) return Walked(s);
     s->firstEnd = s->first->end;
     TextPosition q = s->firstEnd;
     SkipBlanks(q);
-    if (!AcceptKeyword(q, "while (")) return Walked(s);
+    if (!AcceptKeyword(q, "while (")) {
+      Find(FaultKind::WhileExpected, q, {.origin = s->header});
+      return Walked(s);
+    }
     s->open = q;
     Expr condition{};
-    if (!Whole(q, level, ')', condition)) return Walked(s);
+    if (!Whole(q, level, ')', condition, FaultKind::ConditionNotClosed, q)) return Walked(s);
     s->end = condition.stop + 1;
     s->value = condition.pure;
     s->valueEval = condition.eval;
@@ -527,6 +741,7 @@ struct Compiler {
 
   Stmt* ReadStatement(Stmt* s, int level) {
     const TextPosition start = s->start;
+    trailing = nullptr;
     const uint8_t c = PeekText(start);
     if (c == 'i' && MatchKeyword(start, "if (")) return If(s, level);
     if (c == 'f' && MatchKeyword(start, "for (")) return For(s, level);
@@ -544,7 +759,43 @@ struct Compiler {
   // ---- Bodies ----
 
   // The statements of a block from just past its '{'.
+  // Where a check reads on after a statement it could not read whole: past
+  // the statement as it is passed over, and past the "while (...)" of a do.
+  static bool Resync(TextPosition start, TextPosition& next) {
+    next = start;
+    if (!SkipStatement(next)) return false;
+    if (!MatchKeyword(start, "do ")) return true;
+    TextPosition q = next;
+    SkipBlanks(q);
+    if (!AcceptKeyword(q, "while (") || !SkipToCloseParen(q)) return true;
+    next = q;
+    return true;
+  }
+
+  // Whether the statements that begin after `from` lead to `to`, where the
+  // block goes on another way; a check reads them.
+  bool Converges(TextPosition from, TextPosition to, int level) {
+    TextPosition p = from;
+    if (PeekText(p) == ';') p++;
+    SkipBlanks(p);
+    for (int guard = 0; p < to && guard < kMaxBlockStatements; guard++) {
+      const Stmt* s = Statement(p, level);
+      if (s == nullptr || s->end == kUnknown || s->end <= p) return false;
+      p = s->end;
+      if (PeekText(p) == ';') p++;
+      SkipBlanks(p);
+    }
+    return p == to;
+  }
+
   bool Block(Body& b, TextPosition p) {
+    const bool wasUnsure = unsure;
+    const bool whole = ReadBlock(b, p);
+    unsure = wasUnsure;
+    return whole;
+  }
+
+  bool ReadBlock(Body& b, TextPosition p) {
     const int32_t saved = frameCount;
     b.localBase = frameCount;
     for (;;) {
@@ -552,13 +803,23 @@ struct Compiler {
       if (!AcceptKeywordAndBlank(p, "var")) break;
       for (;;) {  // name {, name} ;
         SkipBlanks(p);
-        if (!IsNameChar(PeekText(p)) || frameCount == kMaxVariables) return false;
+        if (!IsNameChar(PeekText(p))) {
+          Find(FaultKind::NameExpected, p);
+          return false;
+        }
+        if (frameCount == kMaxVariables) {
+          Find(FaultKind::VariablesFull, p, {.number = kMaxVariables});
+          return false;
+        }
         const int32_t length = NameLengthAt(p);
         Declare(p, length);
         p += TextPosition(length);
         SkipBlanks(p);
         if (PeekText(p) == ';') break;
-        if (PeekText(p) != ',') return false;
+        if (PeekText(p) != ',') {
+          Find(FaultKind::CommaOrSemicolonExpected, p);
+          return false;
+        }
         p++;
       }
       p++;
@@ -576,10 +837,22 @@ struct Compiler {
       Stmt* s = Statement(p, b.level);
       if (s == nullptr) return false;
       list[count++] = s;
-      if (s->end == kUnknown) break;  // the walker goes on after it
       TextPosition next = s->end;
+      if (s->end == kUnknown) {
+        // The walker goes on after it; a check reads on from where it
+        // guesses the statement ends.
+        if (findings == nullptr || !Resync(p, next)) break;
+      }
       if (PeekText(next) == ';') next++;
       SkipBlanks(next);
+      FindStatementAfterBody(trailing, p, next);
+      // An if whose ways through end at different places: what runs after
+      // it depends on its condition, unless the statements after the first
+      // way lead to where the other goes on.
+      if (findings != nullptr && s->end != kUnknown && s->endTrue != 0 && s->endTrue != s->end &&
+          (s->run == StatementRoutines::If(true) || s->run == StatementRoutines::If(false))) {
+        unsure = unsure || !Converges(s->endTrue, next, b.level);
+      }
       if (PeekText(next) == '}') {
         s->next = next;
         b.end = next + 1;
@@ -587,10 +860,13 @@ struct Compiler {
       }
       if (next == p) {
         // It consumed nothing: the walker faults there.
+        Find(FaultKind::StatementExpected, p, {.origin = b.open});
         Walked(s);
-        break;
+        if (findings == nullptr || PeekText(p) == kNul) break;
+        next = p + 1;
+        if (PeekText(p) == '{' && !SkipStatement(next = p)) break;  // a block standing as a statement
       }
-      s->next = next;
+      s->next = s->end == kUnknown ? kUnknown : next;
       p = next;
     }
     const Stmt** kept = Fit(lists.Take(count));
@@ -687,11 +963,15 @@ void CompileRoutine(Routine& r) {
   r.slotLimit = kMaxVariables - r.maxLocals;
 }
 
-void CompileProgram(TextPosition mainBody) {
+void ResetPools() {
   pures.count = evals.count = steps.count = arguments.count = calls.count = 0;
   statements.count = bodies.count = lists.count = names.count = 0;
   counts = {};
   CompiledGeneration = ScriptMemory::Generation();
+}
+
+void CompileProgram(TextPosition mainBody) {
+  ResetPools();
   const int32_t first = InstalledLibrary.BuiltinCount;
   for (int32_t row = first; row < RoutineCount; row++) {
     if (!ReadFrame(row, callees[row])) callees[row] = Routine{};
@@ -707,6 +987,42 @@ void CompileProgram(TextPosition mainBody) {
 
 }  // namespace
 
+void CheckRoutines(Findings& findings) {
+  ResetPools();
+  CheckNotes notes;
+  const int32_t first = InstalledLibrary.BuiltinCount;
+  for (int32_t row = first; row < RoutineCount; row++) {
+    if (!ReadFrame(row, callees[row])) callees[row] = Routine{};
+  }
+  const int main = FindRoutine(MainName);
+  for (int32_t row = first; row < RoutineCount; row++) {
+    Routine& r = callees[row];
+    if (!r.valid) continue;
+    for (int32_t i = 0; i < r.frameSize; i++) notes.declared.push_back(r.frame[i]);
+    // main is read as the run reads it, with no frame of its own.
+    Routine entry{};
+    entry.valid = true;
+    entry.bodyStart = r.bodyStart;
+    Routine& read = row == main ? entry : r;
+    Compiler c(read);
+    c.findings = &findings;
+    c.notes = &notes;
+    read.body = c.CompileBody(read.bodyStart, 0);
+  }
+  // A name in an argument list that no frame of any routine holds is no
+  // variable wherever the routine is called from.
+  for (const NameSlot& name : notes.unsure) {
+    bool declared = false;
+    for (const NameSlot& d : notes.declared) {
+      declared = declared || (d.length == name.length && NamePresent(name.name, d.name, d.length));
+    }
+    if (declared) continue;
+    VariableCount = GlobalCount;
+    findings.Found(FaultRecord{name.name, FaultKind::UnknownName, false, 0, {.number = GlobalCount, .extra = 0}});
+  }
+  VariableCount = GlobalCount;
+}
+
 const Routine* CalleeCode(int row) {
   const Routine& r = callees[row];
   return r.valid ? &r : nullptr;
@@ -715,6 +1031,8 @@ const Routine* CalleeCode(int row) {
 }  // namespace vorla::engine
 
 namespace vorla {
+
+void CheckProgram(Findings& findings) { engine::CheckRoutines(findings); }
 
 void RunMainCompiled(TextPosition& p, Scope scope) {
   engine::CompileProgram(p);

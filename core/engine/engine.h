@@ -14,6 +14,22 @@ namespace vorla {
 // runs it, with the scope `scope`. p is left where the walker would leave it.
 void RunMainCompiled(TextPosition& p, Scope scope);
 
+// Where a check of a script without running it reports what it finds.
+class Findings {
+ public:
+  virtual ~Findings() = default;
+  // A place certain to fault when it runs, whatever the values, as the run
+  // would record it first; or a trap (IsTrap). Called while VariableTable
+  // holds, after the globals, the frame of the routine as it stands there.
+  virtual void Found(const FaultRecord& finding) = 0;
+};
+
+// Compiles every routine body of the loaded script, whose globals and
+// definitions are read, as a run would compile it, and reports to `findings`
+// every place in any body, every branch and loop body included, that is
+// certain to fault when it runs, and every trap. Runs nothing.
+void CheckProgram(Findings& findings);
+
 // What the engine compiled and the size of its fixed tables, for the
 // internals page and the tests.
 struct EngineCounts {

@@ -4,6 +4,7 @@
 // whole diagnostics of the common slips through the program.
 #include "shell/diagnostic.h"
 
+#include "core/engine/engine.h"
 #include "shell/rules.h"
 
 #include "run_script.h"
@@ -218,6 +219,7 @@ TEST_F(DiagnosticTest, EveryRuleSaysItsNote) {
        "'Array_' holds 16384, an address in the array memory, which runs from 16384 to 32767"},
   };
   for (const Rule& rule : Rules()) {
+    if (IsTrap(rule.kind)) continue;  // a check's, below
     const Case* found = nullptr;
     for (const Case& c : cases) {
       if (c.rule == std::string_view(rule.name)) found = &c;
@@ -233,6 +235,40 @@ TEST_F(DiagnosticTest, EveryRuleSaysItsNote) {
     bool known = false;
     for (const Rule& rule : Rules()) known = known || c.rule == std::string_view(rule.name);
     EXPECT_TRUE(known) << "a case for no rule: " << c.rule;
+  }
+}
+
+// Every trap is warned of by a check where it is set, with the note of its
+// rule, and with nothing else: the check finds only what it is about.
+TEST_F(DiagnosticTest, EveryTrapIsWarnedOfByTheCheck) {
+  struct Collector : Findings {
+    std::string said;
+    void Found(const FaultRecord& f) override { said += ComposeFinding(f, "t.vl", false); }
+  };
+  const std::pair<FaultKind, std::string> cases[] = {
+      {FaultKind::NameRunsOn, "proc show(n) ;\nproc main() showAll(1);\n"},
+      {FaultKind::BitwiseMixed, "var a;\nproc main() a = a & 1 | 2;\n"},
+      {FaultKind::ComparisonWithBitwise, "var a;\nproc main() if (a & 1 = 1) ;\n"},
+      {FaultKind::StrayBody, "var a;\nproc main() if (a) ) a = 1;\n"},
+      {FaultKind::StatementAfterBody, "var a;\nproc main() {\n  if (a)\n    a = 1;\n    a = 2;\n}\n"},
+      {FaultKind::ConstantZeroDivisor, "var a;\nproc main() a = a % 0;\n"},
+  };
+  for (const Rule& rule : Rules()) {
+    if (!IsTrap(rule.kind)) continue;
+    const std::string* script = nullptr;
+    for (const auto& [kind, text] : cases) {
+      if (kind == rule.kind) script = &text;
+    }
+    ASSERT_NE(script, nullptr) << "no case sets the trap of " << rule.name;
+    ASSERT_TRUE(LoadText(*script));
+    ReadDefinitions();
+    Collector found;
+    CheckProgram(found);
+    EXPECT_EQ(found.said.find("warning: "), found.said.rfind("warning: ")) << rule.name << ": one warning\n"
+                                                                          << found.said;
+    EXPECT_NE(found.said.find("note: " + std::string(rule.says).substr(0, 20)), std::string::npos)
+        << rule.name << "\n" << found.said;
+    EXPECT_EQ(found.said.find("error: "), std::string::npos) << found.said;
   }
 }
 
