@@ -1,9 +1,12 @@
 # Thin wrapper over CMake: `make run` builds the interpreter alone and runs an
 # example, `make test` builds everything and runs the whole test suite.
+# `make windows` cross-builds vorla.exe with MinGW-w64, `make windows-test`
+# runs its suite under Wine.
 BUILD ?= build
+WINDOWS_BUILD ?= build-windows
 EXAMPLE ?= examples/primes.vl
 
-.PHONY: all build configure run test clean
+.PHONY: all build configure run test windows windows-test clean
 all: build
 
 configure:
@@ -19,5 +22,13 @@ run: configure
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j2
 
+windows:
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+	cmake --build $(WINDOWS_BUILD) -j2 --target vorla
+
+windows-test: windows
+	cmake --build $(WINDOWS_BUILD) -j2
+	ctest --test-dir $(WINDOWS_BUILD) --output-on-failure -j2
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WINDOWS_BUILD)

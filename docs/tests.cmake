@@ -2,4 +2,4 @@
 # Included by tests/CMakeLists.txt, where Python3 has been found.
 vorla_script_test(manual_examples
   Python3::Interpreter ${CMAKE_CURRENT_LIST_DIR}/check_manual.py
-  $<TARGET_FILE:vorla> ${CMAKE_CURRENT_LIST_DIR}/language.md)
+  ${VORLA_COMMAND} ${CMAKE_CURRENT_LIST_DIR}/language.md)

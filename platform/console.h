@@ -1,6 +1,7 @@
 // The console as the interpreter sees it: output bytes go out through one
-// object and keys come in through it. TerminalConsole serves a real terminal or
-// a pipe; ScriptedConsole feeds keys and captures output for tests.
+// object and keys come in through it. Each platform's console (platform/host.h)
+// serves a real terminal or a pipe; ScriptedConsole feeds keys and captures
+// output for tests.
 #pragma once
 #include <cstddef>
 #include <cstdint>

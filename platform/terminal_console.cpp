@@ -1,5 +1,6 @@
-// TerminalConsole: raw keys and buffered output on standard input and output,
-// with the terminal settings put back on every way out (see the header).
+// TerminalConsole: raw keys from a POSIX terminal, reads and writes on the
+// standard descriptors, and the terminal settings put back on every way out
+// (see the header).
 #include "platform/terminal_console.h"
 
 #include <poll.h>
@@ -11,7 +12,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
+#include <string_view>
 
 #include "core/chars.h"
 
@@ -169,7 +170,7 @@ void AtExit() {
 }
 
 // Whether standard input has something for read(2): a byte, its end or an error.
-bool InputReady(int timeoutMs) {
+bool StandardInputReady(int timeoutMs) {
   pollfd fd{STDIN_FILENO, POLLIN, 0};
   for (;;) {
     int n = poll(&fd, 1, timeoutMs);
@@ -181,17 +182,20 @@ bool InputReady(int timeoutMs) {
 }  // namespace
 
 TerminalConsole::TerminalConsole() {
-  inputIsTerminal_ = isatty(STDIN_FILENO) == 1;
-  outputIsTerminal_ = isatty(STDOUT_FILENO) == 1;
-  errorIsTerminal_ = isatty(STDERR_FILENO) == 1;
   struct stat out {}, err {};
-  errorIsOutput_ = fstat(STDOUT_FILENO, &out) == 0 && fstat(STDERR_FILENO, &err) == 0 && out.st_dev == err.st_dev &&
-                   out.st_ino == err.st_ino;
+  const bool errorIsOutput = fstat(STDOUT_FILENO, &out) == 0 && fstat(STDERR_FILENO, &err) == 0 &&
+                             out.st_dev == err.st_dev && out.st_ino == err.st_ino;
+  SetStreams(isatty(STDIN_FILENO) == 1, isatty(STDOUT_FILENO) == 1, errorIsOutput);
+  errorShowsColour_ = isatty(STDERR_FILENO) == 1 && TermShowsColour(std::getenv("TERM"));
   gLive = this;
   if (!gAtExitRegistered) {
     std::atexit(AtExit);
     gAtExitRegistered = true;
   }
+}
+
+bool TerminalConsole::TermShowsColour(const char* term) {
+  return term != nullptr && term[0] != '\0' && std::string_view(term) != "dumb";
 }
 
 TerminalConsole::~TerminalConsole() {
@@ -200,7 +204,7 @@ TerminalConsole::~TerminalConsole() {
 }
 
 void TerminalConsole::TakeTerminal() {
-  if (!inputIsTerminal_ || gWantRaw) return;
+  if (!KeysAreTyped() || gWantRaw) return;
   UseSignalStack();
   for (int sig = 1, highest = HighestSignal(); sig <= highest; sig++) {
     if (!Among(sig, kNotEnding)) Catch(sig, OnSignal);  // a number the system reserves is refused
@@ -218,8 +222,8 @@ void TerminalConsole::Restore() {
 
 // ---- Output ----
 
-void TerminalConsole::WriteOut(const uint8_t* bytes, size_t count) {
-  while (count > 0 && writeError_ == 0) {
+int TerminalConsole::WriteOut(const uint8_t* bytes, size_t count) {
+  while (count > 0) {
     ssize_t n = write(STDOUT_FILENO, bytes, count);
     if (n > 0) {
       bytes += n;
@@ -230,132 +234,44 @@ void TerminalConsole::WriteOut(const uint8_t* bytes, size_t count) {
       pollfd fd{STDOUT_FILENO, POLLOUT, 0};
       poll(&fd, 1, -1);
     } else {
-      writeError_ = n < 0 ? errno : EIO;
+      return n < 0 ? errno : EIO;
     }
   }
+  return 0;
 }
-
-void TerminalConsole::Flush() {
-  if (outLength_ > 0) WriteOut(out_, outLength_);
-  outLength_ = 0;
-}
-
-void TerminalConsole::Write(const uint8_t* bytes, size_t count) {
-  if (count > 0) lastByte_ = bytes[count - 1];
-  while (count > 0 && writeError_ == 0) {
-    if (outLength_ == kOutputBufferSize) Flush();
-    if (outLength_ == 0 && count >= kOutputBufferSize) {
-      WriteOut(bytes, count);
-      return;
-    }
-    size_t n = kOutputBufferSize - outLength_;
-    if (n > count) n = count;
-    std::memcpy(out_ + outLength_, bytes, n);
-    outLength_ += n;
-    bytes += n;
-    count -= n;
-  }
-}
-
-void TerminalConsole::WriteRepeated(uint8_t byte, size_t count) {
-  if (count > 0) lastByte_ = byte;
-  while (count > 0 && writeError_ == 0) {
-    if (outLength_ == kOutputBufferSize) Flush();
-    size_t n = kOutputBufferSize - outLength_;
-    if (n > count) n = count;
-    std::memset(out_ + outLength_, byte, n);
-    outLength_ += n;
-    count -= n;
-  }
-}
-
-void TerminalConsole::EndOfOutput() {
-  if (outputIsTerminal_) Flush();
-}
-
-// The terminal turns the line feed into its line end, as every other one.
-void TerminalConsole::EndLastLine() {
-  if (outputIsTerminal_ && lastByte_ != kLF) Write(&kLF, 1);
-}
-
-bool TerminalConsole::ErrorsContinueOutputLine() const { return errorIsOutput_ && lastByte_ != kLF; }
 
 // ---- Input ----
 
-// Output goes out before the keys are consulted whenever someone may be
-// answering it: before every look at a terminal's keys and every read of
-// them, and before a read that waits for an empty pipe. Keys already in a
-// pipe or file cost no write each. A background job has no keys: it must not
-// read the terminal, nor change it.
-bool TerminalConsole::KeyWaiting() {
-  if (inputIsTerminal_) {
-    if (!InForeground()) return false;
-    Flush();
-  }
-  if (pushedKey_ == kNoKey) pushedKey_ = TakeKey(false);
-  return pushedKey_ != kNoKey;
-}
+// A background job has no keys: it must not read the terminal, nor change it.
+// A read there stops the job until it is brought to the foreground, where the
+// terminal goes raw and the read goes on.
+bool TerminalConsole::TerminalInReach() { return InForeground(); }
 
-// In the background the read stops the job until it is brought to the
-// foreground, and goes on raw.
-int TerminalConsole::ReadKey() {
-  if (inputIsTerminal_) {
-    InForeground();
-    Flush();
-  } else if (pushedKey_ == kNoKey && inStart_ == inEnd_ && !inputEnded_ && !InputReady(0)) {
-    Flush();
-  }
-  int key = pushedKey_;
-  pushedKey_ = kNoKey;
-  return key != kNoKey ? key : TakeKey(true);
-}
+bool TerminalConsole::InputReady(int timeoutMs) { return StandardInputReady(timeoutMs); }
 
-// Appends what one read(2) brings; false once input has ended, at its end or
-// at a read that failed (kept in readError_).
-bool TerminalConsole::ReadMore() {
-  if (inStart_ == inEnd_) {
-    inStart_ = inEnd_ = 0;
-  } else if (inEnd_ == kInputBufferSize) {
-    std::memmove(in_, in_ + inStart_, inEnd_ - inStart_);
-    inEnd_ -= inStart_;
-    inStart_ = 0;
-  }
-  if (inEnd_ == kInputBufferSize) return true;  // full already: nothing to add
+int TerminalConsole::ReadIn(uint8_t* to, size_t room, size_t& count) {
   for (;;) {
-    ssize_t n = read(STDIN_FILENO, in_ + inEnd_, kInputBufferSize - inEnd_);
-    if (n > 0) {
-      inEnd_ += static_cast<size_t>(n);
-      return true;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      InputReady(-1);
+    ssize_t n = read(STDIN_FILENO, to, room);
+    count = n > 0 ? static_cast<size_t>(n) : 0;
+    if (n >= 0) return 0;
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      StandardInputReady(-1);
       continue;
     }
-    if (n < 0) readError_ = errno;
-    inputEnded_ = true;
-    return false;
+    return errno;
   }
-}
-
-// Whether the byte `offset` places past inStart_ is buffered, or arrives
-// within timeoutMs.
-bool TerminalConsole::ByteWithin(size_t offset, int timeoutMs) {
-  while (inEnd_ - inStart_ <= offset) {
-    if (inputEnded_ || !InputReady(timeoutMs) || !ReadMore()) return false;
-  }
-  return true;
 }
 
 // After an ESC from the terminal: drops the escape sequence of a special key
 // if one follows at once and answers true; false leaves a lone ESC.
 bool TerminalConsole::SkipEscapeSequence() {
   if (!ByteWithin(0, kEscapeWaitMs)) return false;
-  uint8_t lead = in_[inStart_];
+  uint8_t lead = PeekByte(0);
   if (lead != '[' && lead != 'O') return false;
   size_t length = 1;
   while (length < kMaxSequence && ByteWithin(length, kEscapeWaitMs)) {
-    uint8_t c = in_[inStart_ + length];
+    uint8_t c = PeekByte(length);
     if (length == 1 && lead == '[' && c == '[') {  // ESC [ [ A: Linux console F1
       ++length;
       continue;
@@ -367,38 +283,18 @@ bool TerminalConsole::SkipEscapeSequence() {
     if (c < 0x20 || c > 0x3F) break;  // not part of it: a key of its own
     ++length;
   }
-  inStart_ += length;
+  TakeBytes(length);
   return true;
 }
 
-// The next key, waiting for it when `wait`; kNoKey when none is ready and
-// not `wait`; kNoMoreKeys once input has ended.
-int TerminalConsole::TakeKey(bool wait) {
-  for (;;) {
-    if (inStart_ == inEnd_) {
-      if (inputEnded_) return kNoMoreKeys;
-      if (!wait && !InputReady(0)) return kNoKey;
-      if (!ReadMore()) return kNoMoreKeys;
-    }
-    uint8_t byte = in_[inStart_++];
-    if (!inputIsTerminal_) {
-      if (byte == kLF) {
-        bool endsCRLF = afterCR_;
-        afterCR_ = false;
-        if (endsCRLF) continue;
-        return kCR;
-      }
-      afterCR_ = byte == kCR;
-      return byte;
-    }
-    if (byte == kEsc && SkipEscapeSequence()) continue;
-    // The terminal's own erase key (DEL on most terminals) is the backspace
-    // that the line editor knows.
-    if (byte == kDelete || (gSaved.c_cc[VERASE] != _POSIX_VDISABLE && byte == gSaved.c_cc[VERASE])) {
-      return kBackspace;
-    }
-    return byte;
+int TerminalConsole::TerminalKey(uint8_t byte) {
+  if (byte == kEsc && SkipEscapeSequence()) return kNoKey;
+  // The terminal's own erase key (DEL on most terminals) is the backspace
+  // that the line editor knows.
+  if (byte == kDelete || (gSaved.c_cc[VERASE] != _POSIX_VDISABLE && byte == gSaved.c_cc[VERASE])) {
+    return kBackspace;
   }
+  return byte;
 }
 
 }  // namespace vorla

@@ -1,10 +1,10 @@
-// TerminalConsole: the console on the process's own standard input and output,
-// raw keys from a terminal or plain bytes from a pipe or file.
+// TerminalConsole: the POSIX console on the process's own standard input and
+// output, raw keys from a terminal (termios) or plain bytes from a pipe or file.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/console.h"
+#include "platform/stream_console.h"
 
 namespace vorla {
 
@@ -24,18 +24,11 @@ namespace vorla {
 //   - ESC followed at once by any other byte is 27 and then that byte;
 //   - the Backspace key (DEL, 127, or whatever the terminal's erase key is)
 //     reads as 8, the backspace the line editor erases with.
-// Standard input not a terminal: bytes in order, LF and CR LF each as one 13,
-// then kNoMoreKeys for ever; KeysAreTyped() is false. A read that fails with
-// an error (a directory, a closed descriptor, one open for writing only) ends
-// the keys too, and is kept as ReadError(): KeysFailed() is then true.
-//
-// Output is buffered and written when the buffer fills, in Flush(), at
-// EndOfOutput() when standard output is a terminal, before every look at or
-// read of keys from a terminal, and before a read that waits for an empty
-// pipe (keys at hand in a pipe or file cost no write each). A closed pipe raises SIGPIPE, which ends the process (after the
-// terminal settings are put back). Any other failed write (a full disk, a
-// closed descriptor; a closed pipe too when SIGPIPE is ignored) is kept as
-// WriteError(): from then on OutputFailed() is true and output is dropped.
+// Standard input not a terminal, and output: as StreamConsole; ReadError()
+// and WriteError() are errno values. A closed pipe raises SIGPIPE, which ends
+// the process (after the terminal settings are put back); any other failed
+// write (a full disk, a closed descriptor; a closed pipe too when SIGPIPE is
+// ignored) is a write error.
 //
 // The terminal settings are put back once, on whichever way out comes first:
 // Restore() or the destructor, exit(), or any signal whose default action
@@ -48,11 +41,9 @@ namespace vorla {
 // a signal the parent ignored stays ignored. Ctrl-Z puts them back while the
 // process is stopped; it goes raw again when continued in the foreground. One
 // TerminalConsole at a time; it allocates nothing after construction.
-class TerminalConsole final : public Console {
+class TerminalConsole final : public StreamConsole {
  public:
   static constexpr int kEscapeWaitMs = 40;
-  static constexpr size_t kOutputBufferSize = 64 * 1024;
-  static constexpr size_t kInputBufferSize = 4096;
 
   TerminalConsole();
   ~TerminalConsole() override;  // Restore()
@@ -60,58 +51,26 @@ class TerminalConsole final : public Console {
   TerminalConsole& operator=(const TerminalConsole&) = delete;
 
   // The run begins: a terminal on standard input goes raw (in the foreground)
-  // and the signals above are caught. Called once, on the thread that runs the
-  // script, after the script is loaded.
-  void TakeTerminal();
-  // Writes out what is buffered and puts the terminal settings back. Later
-  // calls, and every other way out afterwards, leave the terminal alone.
-  void Restore();
-  // The errno value of the first failed write, or 0.
-  int WriteError() const { return writeError_; }
-  // The errno value of the read of the keys that failed, or 0.
-  int ReadError() const { return readError_; }
-  // Whether standard error is a terminal, where diagnostics may be coloured.
-  bool ErrorsAreTerminal() const { return errorIsTerminal_; }
-  // Whether standard error is the very file or pipe that standard output is
-  // (as with 2>&1) and the output written so far has not ended its last line:
-  // what standard error gets now would run on in that line.
-  bool ErrorsContinueOutputLine() const;
+  // and the signals above are caught.
+  void TakeTerminal() override;
+  void Restore() override;
+  // Standard error is a terminal.
+  bool ErrorsShowColour() const override { return errorShowsColour_; }
+  // Whether a terminal of the type TERM names shows colour: not when it is
+  // unset, empty or "dumb".
+  static bool TermShowsColour(const char* term);
 
-  void Write(const uint8_t* bytes, size_t count) override;
-  void WriteRepeated(uint8_t byte, size_t count) override;
-  void EndOfOutput() override;
-  bool OutputFailed() override { return writeError_ != 0; }
-  bool KeysAreTyped() override { return inputIsTerminal_; }
-  bool KeyWaiting() override;
-  int ReadKey() override;
-  bool KeysFailed() override { return readError_ != 0; }
-  void Flush() override;
-  void EndLastLine() override;
+ protected:
+  int WriteOut(const uint8_t* bytes, size_t count) override;
+  int ReadIn(uint8_t* to, size_t room, size_t& count) override;
+  bool InputReady(int timeoutMs) override;
+  int TerminalKey(uint8_t byte) override;
+  bool TerminalInReach() override;
 
  private:
-  static constexpr int kNoKey = -2;  // nothing ready without waiting
-
-  int TakeKey(bool wait);
   bool SkipEscapeSequence();
-  bool ByteWithin(size_t offset, int timeoutMs);
-  bool ReadMore();
-  void WriteOut(const uint8_t* bytes, size_t count);
 
-  bool inputIsTerminal_ = false;
-  bool outputIsTerminal_ = false;
-  bool errorIsTerminal_ = false;
-  bool errorIsOutput_ = false;  // standard error and output are one file or pipe
-  uint8_t lastByte_ = '\n';  // the last output byte; the start counts as a line's
-  int writeError_ = 0;       // errno of the first failed write: drop everything
-  bool inputEnded_ = false;
-  int readError_ = 0;        // errno of the read that failed, which also ended the input
-  bool afterCR_ = false;     // piped input: an LF right after a CR is part of it
-  int pushedKey_ = kNoKey;   // a key KeyWaiting took and ReadKey has not
-  size_t outLength_ = 0;
-  size_t inStart_ = 0;
-  size_t inEnd_ = 0;
-  uint8_t out_[kOutputBufferSize];
-  uint8_t in_[kInputBufferSize];
+  bool errorShowsColour_ = false;  // standard error is a terminal that shows colour
 };
 
 }  // namespace vorla

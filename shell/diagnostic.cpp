@@ -347,10 +347,6 @@ std::string ComposeTextEnd(std::string_view file, uint64_t unread, bool colour) 
   return "";
 }
 
-bool ColourWanted(const char* noColour, const char* term) {
-  const bool noneAsked = noColour != nullptr && noColour[0] != '\0';
-  const bool dumb = term == nullptr || term[0] == '\0' || std::string_view(term) == "dumb";
-  return !noneAsked && !dumb;
-}
+bool ColourWanted(const char* noColour) { return noColour == nullptr || noColour[0] == '\0'; }
 
 }  // namespace vorla

@@ -28,9 +28,8 @@ std::string ComposeFinding(const FaultRecord& finding, std::string_view file, bo
 // of the file after it; empty when the text holds no NUL.
 std::string ComposeTextEnd(std::string_view file, uint64_t unread, bool colour);
 
-// Whether a terminal that shows the diagnostics may be given colour, from the
-// settings of NO_COLOR and TERM: not when NO_COLOR is set and not empty, nor
-// for no TERM, an empty one or "dumb".
-bool ColourWanted(const char* noColour, const char* term);
+// Whether the person reading a terminal that shows colour has not asked for
+// none: NO_COLOR counts when it is set and not empty.
+bool ColourWanted(const char* noColour);
 
 }  // namespace vorla

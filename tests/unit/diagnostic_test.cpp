@@ -5,6 +5,7 @@
 #include "shell/diagnostic.h"
 
 #include "core/engine/engine.h"
+#include "platform/terminal_console.h"
 #include "shell/rules.h"
 
 #include "run_script.h"
@@ -309,12 +310,13 @@ TEST_F(DiagnosticTest, OrdinalsHaveTheirSuffixes) {
 }
 
 TEST_F(DiagnosticTest, ColourOnlyForATerminalThatShowsIt) {
-  EXPECT_TRUE(ColourWanted(nullptr, "xterm-256color"));
-  EXPECT_TRUE(ColourWanted("", "xterm"));
-  EXPECT_FALSE(ColourWanted("1", "xterm"));
-  EXPECT_FALSE(ColourWanted(nullptr, "dumb"));
-  EXPECT_FALSE(ColourWanted(nullptr, nullptr));
-  EXPECT_FALSE(ColourWanted(nullptr, ""));
+  EXPECT_TRUE(ColourWanted(nullptr));
+  EXPECT_TRUE(ColourWanted(""));
+  EXPECT_FALSE(ColourWanted("1"));
+  EXPECT_TRUE(TerminalConsole::TermShowsColour("xterm-256color"));
+  EXPECT_FALSE(TerminalConsole::TermShowsColour("dumb"));
+  EXPECT_FALSE(TerminalConsole::TermShowsColour(nullptr));
+  EXPECT_FALSE(TerminalConsole::TermShowsColour(""));
 }
 
 TEST_F(DiagnosticTest, ARunThatEndedNormallyOrWasStoppedHasNone) {
