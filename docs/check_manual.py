@@ -6,9 +6,10 @@ body of one. The fenced blocks right after it hold what it prints: an optional
 ```keys block (the bytes typed, fed as standard input), an ```output block
 (standard output without the banner line and without carriage returns,
 leading line ends and trailing blanks ignored) and an optional ```stderr block
-(the error output exactly, the script being named example.vl). A run whose
-output holds an error report or "main() ?" must end with status 1, any other
-with 0.
+(the error output exactly, the script being named example.vl), then an
+optional ```check block (what `vorla --check example.vl` says on standard
+error, exactly). A run whose output holds an error report or "main() ?" must
+end with status 1, any other with 0; a check that finds an error, too.
 
 usage: check_manual.py VORLA MANUAL.md
 """
@@ -40,14 +41,14 @@ def fenced_blocks(text):
     return blocks
 
 
-def run(vorla, script, keys):
+def run(vorla, script, keys, options=()):
     with tempfile.TemporaryDirectory() as tmp:
         path = pathlib.Path(tmp, "example.vl")
         path.write_text(script)
         keys_path = pathlib.Path(tmp, "keys")
         keys_path.write_text(keys)
         with open(keys_path, "rb") as stdin:
-            proc = subprocess.run([vorla, path.name], stdin=stdin, stdout=subprocess.PIPE,
+            proc = subprocess.run([vorla, *options, path.name], stdin=stdin, stdout=subprocess.PIPE,
                                   stderr=subprocess.PIPE, cwd=tmp, timeout=30)
     out = proc.stdout.split(b"\n", 1)[1] if b"\n" in proc.stdout else b""
     return out.decode("latin-1").replace("\r", ""), proc.stderr.decode("latin-1"), proc.returncode
@@ -60,14 +61,16 @@ def main():
     for n, (info, script, line) in enumerate(blocks):
         if info != "vorla":
             continue
-        keys, expect, expect_err = "", None, None
-        rest = blocks[n + 1:n + 4]
+        keys, expect, expect_err, expect_check = "", None, None, None
+        rest = blocks[n + 1:n + 5]
         if rest and rest[0][0] == "keys":
             keys, rest = rest[0][1], rest[1:]
         if rest and rest[0][0] == "output":
             expect, rest = rest[0][1], rest[1:]
         if rest and rest[0][0] == "stderr":
-            expect_err = rest[0][1]
+            expect_err, rest = rest[0][1], rest[1:]
+        if rest and rest[0][0] == "check":
+            expect_check = rest[0][1]
         if expect is None:
             failed += 1
             print(f"FAIL line {line}: no ```output block follows the example")
@@ -86,6 +89,12 @@ def main():
             if expect_err is not None:
                 print(f"  stderr got:  {err!r}")
                 print(f"  stderr want: {expect_err!r}")
+        if expect_check is not None:
+            _, said, status = run(vorla, script, "", ["--check"])
+            if said != expect_check or status != (1 if " error: " in said else 0):
+                failed += 1
+                print(f"FAIL line {line}: --check said, with status {status}:\n{said}")
+                print(f"  want:\n{expect_check}")
     print(f"{checked - failed} passed, {failed} failed")
     return 1 if failed or not checked else 0
 
