@@ -630,6 +630,15 @@ struct Compiler {
     return false;
   }
 
+  // A statement with its condition, which runs as `run` does.
+  Stmt* Conditioned(Stmt* s, const Expr& condition, StmtRun run) {
+    s->value = condition.pure;
+    s->valueEval = condition.eval;
+    Need(condition.need);
+    s->run = run;
+    return s;
+  }
+
   // if (condition) first [else second]: each way through may end elsewhere.
   Stmt* If(Stmt* s, int level) {
     Expr condition{};
@@ -662,11 +671,7 @@ struct Compiler {
       s->end = s->second->end;
     }
     if (!whole) return Walked(s);
-    s->value = condition.pure;
-    s->valueEval = condition.eval;
-    Need(condition.need);
-    s->run = StatementRoutines::If(condition.eval == nullptr);
-    return s;
+    return Conditioned(s, condition, StatementRoutines::If(condition.eval == nullptr));
   }
 
   // for (init; condition; step) body: the header found as the walker finds
@@ -696,11 +701,7 @@ struct Compiler {
     if (!Skipped(exit) || s->first == nullptr || s->third == nullptr) return Walked(s);
     s->end = exit;
     trailing = s->first;
-    s->value = condition.pure;
-    s->valueEval = condition.eval;
-    Need(condition.need);
-    s->run = StatementRoutines::For(condition.eval == nullptr);
-    return s;
+    return Conditioned(s, condition, StatementRoutines::For(condition.eval == nullptr));
   }
 
   // do body while (condition)
@@ -719,11 +720,7 @@ struct Compiler {
     Expr condition{};
     if (!Whole(q, level, ')', condition, FaultKind::ConditionNotClosed, q)) return Walked(s);
     s->end = condition.stop + 1;
-    s->value = condition.pure;
-    s->valueEval = condition.eval;
-    Need(condition.need);
-    s->run = StatementRoutines::Do(condition.eval == nullptr);
-    return s;
+    return Conditioned(s, condition, StatementRoutines::Do(condition.eval == nullptr));
   }
 
   // ExecStatement at `start`, its first character, inside a body at `level`.

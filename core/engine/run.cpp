@@ -170,27 +170,40 @@ bool Made(const Call& c, Activation& a, TextPosition p, bool made, Value result)
   return true;
 }
 
+// Takes argument k of a call into `out`; false when the walker must take the
+// call over from there: p is then where the argument stopped, and `depth`
+// OperandDepth as it began.
+bool TakeArgument(const Call& c, int k, Scope scope, Activation& a, Value& out, TextPosition& p, int32_t& depth) {
+  const Argument& arg = c.args[k];
+  depth = OperandDepth;
+  if (arg.eval != nullptr) {
+    if (!RunEval(*arg.eval, a)) {
+      out = PopValue();
+      return true;
+    }
+    p = a.cursor;
+  } else {
+    Value v;
+    if (EvalPure(arg.pure, a, v)) {
+      out = v;
+      return true;
+    }
+    p = arg.start;
+    NestingDepth = a.nesting + c.level;
+    EvalExpression(p, scope, 0);
+  }
+  NestingDepth = a.nesting + c.level;
+  return false;
+}
+
 bool RunBuiltin(const Call& c, Activation& a) {
   const RoutineEntry& e = RoutineTable[c.row];
   const Scope scope = ScopeOf(c.inArgument, a);
   Value args[2] = {0, 0};
   for (int k = 0; k < c.count; k++) {
-    const Argument& arg = c.args[k];
-    const int32_t depth = OperandDepth;
     TextPosition p;
-    if (arg.eval != nullptr) {
-      if (!RunEval(*arg.eval, a)) {
-        args[k] = PopValue();
-        continue;
-      }
-      p = a.cursor;
-    } else {
-      if (EvalPure(arg.pure, a, args[k])) continue;
-      p = arg.start;
-      NestingDepth = a.nesting + c.level;
-      EvalExpression(p, scope, 0);
-    }
-    NestingDepth = a.nesting + c.level;
+    int32_t depth;
+    if (TakeArgument(c, k, scope, a, args[k], p, depth)) continue;
     Value result = 0;
     const bool made = ResumeBuiltinCall(p, scope, c.row, k, args, depth, result);
     return Made(c, a, p, made, result);
@@ -221,26 +234,9 @@ bool RunScript(const Call& c, Activation& a) {
   const int32_t savedTop = a.argTop;
   if (!c.inArgument) a.argTop = base;
   for (int k = 0; k < c.count; k++) {
-    const Argument& arg = c.args[k];
-    const int32_t depth = OperandDepth;
     TextPosition p;
-    if (arg.eval != nullptr) {
-      if (!RunEval(*arg.eval, a)) {
-        frame[first + k].value = PopValue();
-        continue;
-      }
-      p = a.cursor;
-    } else {
-      Value v;
-      if (EvalPure(arg.pure, a, v)) {
-        frame[first + k].value = v;
-        continue;
-      }
-      p = arg.start;
-      NestingDepth = a.nesting + c.level;
-      EvalExpression(p, a.ArgumentScope(), 0);
-    }
-    NestingDepth = a.nesting + c.level;
+    int32_t depth;
+    if (TakeArgument(c, k, a.ArgumentScope(), a, frame[first + k].value, p, depth)) continue;
     Value result = 0;
     const bool ran = ResumeScriptCall(p, a.ArgumentScope(), c.row, base, r.bodyStart, r.parameters, k, depth, result);
     a.argTop = savedTop;
