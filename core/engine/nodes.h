@@ -233,7 +233,7 @@ inline void PushValue(Value v) { OperandStack[OperandDepth++] = v; }
 
 // The Value of a pure expression; false, with Modulo_ as it was and nothing
 // else changed, where the walker must evaluate it instead.
-[[nodiscard]] inline bool EvalPure(const PureRoot& root, Activation& a, Value& out) {
+[[nodiscard]] [[gnu::always_inline]] inline bool EvalPure(const PureRoot& root, Activation& a, Value& out) {
   if (!root.divides) {
     out = root.node->run(*root.node, a);
     if (!a.gaveUp) return true;

@@ -173,7 +173,8 @@ bool Made(const Call& c, Activation& a, TextPosition p, bool made, Value result)
 // Takes argument k of a call into `out`; false when the walker must take the
 // call over from there: p is then where the argument stopped, and `depth`
 // OperandDepth as it began.
-bool TakeArgument(const Call& c, int k, Scope scope, Activation& a, Value& out, TextPosition& p, int32_t& depth) {
+[[gnu::always_inline]] inline bool TakeArgument(const Call& c, int k, Scope scope, Activation& a, Value& out, TextPosition& p,
+                                                int32_t& depth) {
   const Argument& arg = c.args[k];
   depth = OperandDepth;
   if (arg.eval != nullptr) {
@@ -308,14 +309,27 @@ bool Stored(const Stmt& s, Activation& a, uint32_t address, uint32_t width, Valu
   return true;
 }
 
-// name[index] = expression, without calls.
+// name[index] = expression, without calls. A word inside ArrayMemory is one
+// range test and one store.
 template <VarKind K>
 bool RunIndexedAssign(const Stmt& s, Activation& a) {
   const Value modulo = Modulo();
   Value index, v;
   uint32_t address, width;
-  if (!EvalPure(s.index, a, index) ||
-      !IndexedAddress(s.bytes, Target<K>(s.target, a), index, address, width) || !EvalPure(s.value, a, v)) {
+  if (!EvalPure(s.index, a, index)) return WalkStatement(s, a);
+  const Value base = Target<K>(s.target, a);
+  if (!s.bytes) {
+    address = Bits(Add(base, Mul(index, 4)));
+    if (address - kArrayBase <= kArraySize - 4) {
+      if (!EvalPure(s.value, a, v)) {
+        Modulo() = modulo;
+        return WalkStatement(s, a);
+      }
+      ScriptMemory::StoreWord(address, v);
+      return false;
+    }
+  }
+  if (!IndexedAddress(s.bytes, base, index, address, width) || !EvalPure(s.value, a, v)) {
     Modulo() = modulo;
     return WalkStatement(s, a);
   }
