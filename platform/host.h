@@ -50,4 +50,8 @@ int RunOnStack(size_t stackBytes, void (*body)(void*), void* data);
 // RunOnStack, without a line end.
 std::string SystemErrorText(int code);
 
+// Whether `path` names a folder, which is no script on any system (some open
+// one and fail at the read, some refuse to open it).
+bool IsFolder(const char* path);
+
 }  // namespace vorla

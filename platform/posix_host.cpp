@@ -2,6 +2,7 @@
 // interpreter's thread from pthreads, which takes the signals the console
 // catches.
 #include <pthread.h>
+#include <sys/stat.h>
 #include <signal.h>
 
 #include <cstring>
@@ -53,5 +54,10 @@ int RunOnStack(size_t stackBytes, void (*body)(void*), void* data) {
 }
 
 std::string SystemErrorText(int code) { return std::strerror(code); }
+
+bool IsFolder(const char* path) {
+  struct stat status {};
+  return stat(path, &status) == 0 && S_ISDIR(status.st_mode);
+}
 
 }  // namespace vorla

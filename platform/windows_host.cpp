@@ -38,6 +38,11 @@ int RunOnStack(size_t stackBytes, void (*body)(void*), void* data) {
 
 // The text as the system words it, without its line end and final full stop,
 // like the C library's texts.
+bool IsFolder(const char* path) {
+  const DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 std::string SystemErrorText(int code) {
   char text[512];
   DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, DWORD(code),

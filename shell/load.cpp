@@ -6,11 +6,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 #include "core/chars.h"
 #include "core/state.h"
+#include "platform/host.h"
 
 namespace vorla {
 
@@ -43,10 +42,8 @@ bool LoadText(std::string_view text) {
 }
 
 Loading LoadScript(const char* path) {
-  // A folder is refused in the same words on every system (some open it and
-  // fail at the read, some refuse it as a file they may not open).
-  std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored)) return {.result = LoadResult::CannotOpen, .error = EISDIR};
+  // A folder is refused in the same words on every system.
+  if (IsFolder(path)) return {.result = LoadResult::CannotOpen, .error = EISDIR};
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) return {.result = LoadResult::CannotOpen, .error = errno};
   std::string text;  // as much as any text that fits takes, whatever its line ends
