@@ -211,7 +211,7 @@ bool RunBuiltin(const Call& c, Activation& a) {
   }
   const Value result = e.Native(args[0], args[1]);
   if (c.function) {
-    PushValue(result);
+    Push(result, c.name);
     a.cursor = c.end;
     return HasError() || !TextStands();
   }
@@ -250,7 +250,9 @@ bool RunScript(const Call& c, Activation& a) {
   CallDepth--;
   const Value result = c.function ? frame[0].value : 0;
   VariableCount = base;
-  if (c.function) PushValue(result);
+  // A fault in the body may have left the walker's operands on the stack, up
+  // to its last slot: the result is then pushed only where there is room.
+  if (c.function) Push(result, c.name);
   a.cursor = c.end;
   return HasError() || !TextStands();
 }
