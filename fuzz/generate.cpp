@@ -50,7 +50,11 @@ GeneratedProgram Generate(Family family, const uint8_t* data, size_t size, int a
   program.mainAt = c.Below(uint32_t(program.definitions.size() + 1));
 
   GeneratedProgram result;
-  result.script = program.Assemble();
+  const Piece whole = program.Whole();
+  result.script = whole.Resolve();
+  for (const auto& [mark, bytes] : b.aims) {
+    for (int i = 0; i < bytes; i++) result.storesAimAt.push_back(uint32_t(whole.Where(mark) + i));
+  }
   result.keys = program.keys;
   result.family = family;
   for (const std::string& name : b.shapes) result.shapes += (result.shapes.empty() ? "" : " ") + name;

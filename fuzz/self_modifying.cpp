@@ -106,9 +106,10 @@ struct Anchor {
 
 // `pointer[OFFSET] = BYTE;` for each change (its replacement, or its
 // original byte when `restore`).
-Piece StoreBytes(const Changes& changes, bool restore, const Anchor& anchor) {
+Piece StoreBytes(Build& b, const Changes& changes, bool restore, const Anchor& anchor) {
   Piece out;
   for (const Change& ch : changes) {
+    b.aims.emplace_back(ch.mark, 1);
     out << anchor.pointer << '[';
     out.Offset(anchor.mark, ch.mark);
     out << "] = " << ByteLiteral(restore ? ch.original : ch.replacement) << "; ";
@@ -117,9 +118,10 @@ Piece StoreBytes(const Changes& changes, bool restore, const Anchor& anchor) {
 }
 
 // if (CONDITION) { stores } on a line of its own.
-Piece StoresIf(const std::string& condition, const Changes& changes, bool restore, int indent, const Anchor& anchor) {
+Piece StoresIf(Build& b, const std::string& condition, const Changes& changes, bool restore, int indent,
+               const Anchor& anchor) {
   Piece out;
-  out << Indent(indent) << "if (" << condition << ") { " << StoreBytes(changes, restore, anchor) << "}\n";
+  out << Indent(indent) << "if (" << condition << ") { " << StoreBytes(b, changes, restore, anchor) << "}\n";
   return out;
 }
 
@@ -128,11 +130,11 @@ Piece StoresIf(const std::string& condition, const Changes& changes, bool restor
 Piece Trigger(Build& b, const std::string& condition, const Changes& changes, bool restore, int indent,
               const Anchor& anchor) {
   if (anchor.pointer != "_s" || !b.c.Chance(35) || b.program.RoutinesLeft() == 0) {
-    return StoresIf(condition, changes, restore, indent, anchor);
+    return StoresIf(b, condition, changes, restore, indent, anchor);
   }
   const std::string helper = b.program.NewRoutineName();
   Piece definition, out;
-  definition << "proc " << helper << "() { " << StoreBytes(changes, restore, anchor) << "}\n";
+  definition << "proc " << helper << "() { " << StoreBytes(b, changes, restore, anchor) << "}\n";
   b.program.definitions.push_back(definition);
   out << Indent(indent) << "if (" << condition << ") " << helper << "();\n";
   return out;
@@ -285,7 +287,7 @@ void LoopCondition(Build& b) {
   // The outer loop runs the rewritten loop again, and prints how far it went.
   Piece& out = b.program.main;
   out << LoopHead(outer, b.c.Between(1, 3)) << head << body << tail << "    PrnDec_(" << counter << "); PrnChar_(32);\n";
-  if (b.c.Chance(50)) out << StoresIf("1", changes, true, 4, MainAnchor(b));
+  if (b.c.Chance(50)) out << StoresIf(b, "1", changes, true, 4, MainAnchor(b));
   out << "  }\n";
 }
 
@@ -352,8 +354,8 @@ void CallRewritesRest(Build& b) {
   const Timing t = ChooseTiming(b.c, 20);
   const Changes changes = PickChanges(b, b.c.Chance(70) ? after : before, b.c.Between(1, 3));
   definition << "  " << calls << " = " << calls << " + 1;\n";
-  definition << StoresIf(Equals(calls, t.change + 1), changes, false, 2, MainAnchor(b));
-  if (t.restore <= t.passes) definition << StoresIf(Equals(calls, t.restore + 1), changes, true, 2, MainAnchor(b));
+  definition << StoresIf(b, Equals(calls, t.change + 1), changes, false, 2, MainAnchor(b));
+  if (t.restore <= t.passes) definition << StoresIf(b, Equals(calls, t.restore + 1), changes, true, 2, MainAnchor(b));
   b.code.Statements(definition, inRoutine, b.c.Between(0, 2), 2);
   definition << "  return = ";
   b.code.Expression(definition, inRoutine, 1);
@@ -398,8 +400,8 @@ void RecursionRewritesReturn(Build& b) {
 
   const Changes changes = PickChanges(b, targets, b.c.Between(1, 2));
   definition << "  " << calls << " = " << calls << " + 1;\n";
-  definition << StoresIf(Equals(calls, change), changes, false, 2, MainAnchor(b));
-  if (b.c.Chance(35)) definition << StoresIf(Equals(calls, change + depth + 1), changes, true, 2, MainAnchor(b));
+  definition << StoresIf(b, Equals(calls, change), changes, false, 2, MainAnchor(b));
+  if (b.c.Chance(35)) definition << StoresIf(b, Equals(calls, change + depth + 1), changes, true, 2, MainAnchor(b));
   definition << body << "}\n";
   b.program.definitions.push_back(definition);
   b.program.main << LoopHead(counter, t.passes) << "    PrnDec_(" << r.name << '(' << depth
@@ -441,7 +443,7 @@ void RoutineHeader(Build& b) {
   if (inside) {
     const std::string calls = b.NewGlobal("k");
     definition << "  " << calls << " = " << calls << " + 1;\n"
-               << StoresIf(Equals(calls, t.change + 1), changes, false, 2, MainAnchor(b));
+               << StoresIf(b, Equals(calls, t.change + 1), changes, false, 2, MainAnchor(b));
   }
   definition << (r.function ? "  return = a * 10 + b;\n" : "  PrnDec_(a * 10 + b); PrnChar_(32);\n") << "}\n";
   b.program.definitions.push_back(definition);
@@ -462,7 +464,7 @@ void RoutineHeader(Build& b) {
     const std::string calls = b.NewGlobal("k");
     Piece definition;
     definition << "func " << helper << "() {\n  " << calls << " = " << calls << " + 1;\n"
-               << StoresIf(Equals(calls, t.change + 1), changes, false, 2, MainAnchor(b)) << "  return = " << calls
+               << StoresIf(b, Equals(calls, t.change + 1), changes, false, 2, MainAnchor(b)) << "  return = " << calls
                << ";\n}\n";
     b.program.definitions.push_back(definition);
     const std::string first = helperAt == 1 ? helper + "() + " : "";
@@ -514,8 +516,8 @@ void VarLine(Build& b) {
   if (live) {
     const std::string runs = b.NewGlobal("k");
     block << "      " << runs << " = " << runs << " + 1;\n"
-          << StoresIf(Equals(runs, t.change + 1), changes, false, 6, MainAnchor(b));
-    if (t.restore <= t.passes) block << StoresIf(Equals(runs, t.restore + 1), changes, true, 6, MainAnchor(b));
+          << StoresIf(b, Equals(runs, t.change + 1), changes, false, 6, MainAnchor(b));
+    if (t.restore <= t.passes) block << StoresIf(b, Equals(runs, t.restore + 1), changes, true, 6, MainAnchor(b));
   }
   block << "      " << first << " = " << first << " + 3; " << second << " = " << second << " * 2 + 1;\n      PrnDec_("
         << first << " + " << second << "); PrnChar_(32);\n    }";
@@ -557,6 +559,7 @@ void CountingDigit(Build& b) {
   Context at = b.code.MainContext();
   const std::string counter = TakeCounter(at);
   const int digit = b.program.NewMark();
+  b.aims.emplace_back(digit, 1);
   const int start = b.c.Between(0, 8);
   Piece& out = b.program.main;
   out << LoopHead(counter, b.c.Between(2, 12 - start));
@@ -633,6 +636,7 @@ void StatementSwap(Build& b) {
   const std::string saved = b.NewGlobal("_q"), from = b.NewGlobal("_d");
   const Timing t = ChooseTiming(b.c, 16);
   const int start = b.program.NewMark();
+  b.aims.emplace_back(start, int(length));
   Piece& out = b.program.main;
   out << "  " << saved << " = Array_ + 8000;\n  " << from << " = \"" << donor << "\";\n" << LoopHead(counter, t.passes);
   const std::string each = "for (" + copy + " = 0; " + copy + " < " + std::to_string(length) + "; " + copy + " = " +
@@ -660,6 +664,7 @@ void WordStore(Build& b) {
   Context at = MainLoop(b, counter);
   const std::string pointer = b.NewGlobal("ww");
   const int start = b.program.NewMark();
+  b.aims.emplace_back(start, 4);
   Piece target;
   target << "    m1 = ";
   target.Mark(start);

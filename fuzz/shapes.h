@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "fuzz/choices.h"
@@ -27,6 +28,8 @@ struct Build {
   FaultKind limit = FaultKind::None;
   std::string doneMark;
   int overLimit = 0;
+  // Where the program's stores into its text aim: a mark and the bytes from it.
+  std::vector<std::pair<int, int>> aims;
 
   // Declares a global of a fresh name that begins with `stem`.
   std::string NewGlobal(std::string_view stem);
