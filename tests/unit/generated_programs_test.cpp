@@ -20,8 +20,8 @@ namespace vorla::fuzz {
 namespace {
 
 // Programs of each family in the fixed set.
-constexpr int kSelfModifyingPrograms = 2000;
-constexpr int kLimitPrograms = 1400;
+constexpr int kSelfModifyingPrograms = 1500;
+constexpr int kLimitPrograms = 840;
 // Choice bytes a program gets: more than any program reads.
 constexpr size_t kChoiceBytes = 1200;
 
