@@ -537,15 +537,17 @@ void VarLine(Build& b) {
 }
 
 // A global renamed in the global var line while the program runs: its slot
-// lives on under the new name, which may be another global's (the newer
-// slot then wins) or no name the code uses; later put back.
+// lives on under the new name. g1 becomes g0, whose older slot it then hides
+// (or another name); the loop reads g0 and leaves g1 alone until it is put
+// back.
 void GlobalName(Build& b) {
   std::string counter;
   Context at = MainLoop(b, counter);
-  const std::string renamed = b.program.globals[1 + b.c.Below(2)];  // g0 or g1, after _s
-  Targets name = b.program.MarkGlobal(renamed);
-  Changes changes = {{name[1].mark, name[1].original, char('0' + b.c.Below(3))}};
-  if (b.c.Chance(25)) changes = {{name[0].mark, name[0].original, b.c.Chance(50) ? 'm' : 'x'}};
+  std::erase(at.reads, "g1");
+  std::erase(at.writes, "g1");
+  Targets name = b.program.MarkGlobal("g1");
+  Changes changes = {{name[1].mark, '1', b.c.Chance(80) ? '0' : '2'}};
+  if (b.c.Chance(20)) changes = {{name[0].mark, 'g', b.c.Chance(50) ? 'm' : 'x'}};
   Piece body;
   b.code.Statements(body, at, b.c.Between(1, 2), 4);
   body << "    PrnDec_(g0); PrnChar_(32);\n";
