@@ -29,7 +29,8 @@ GeneratedProgram Generate(Family family, const uint8_t* data, size_t size, int a
   Choices c(data, size);
   Program program;
   OrdinaryCode code(program, c);
-  Build b(c, program, code);
+  GeneratedProgram result;
+  Build b(c, program, code, result);
   const int ordinary = attempt == 0 ? 2 : attempt == 1 ? 1 : 0;
   auto someStatements = [&](int most) {
     code.Statements(program.main, code.MainContext(), c.Between(0, most * ordinary / 2), 2);
@@ -49,7 +50,6 @@ GeneratedProgram Generate(Family family, const uint8_t* data, size_t size, int a
   someStatements(3);
   program.mainAt = c.Below(uint32_t(program.definitions.size() + 1));
 
-  GeneratedProgram result;
   const Piece whole = program.Whole();
   result.script = whole.Resolve();
   for (const auto& [mark, bytes] : b.aims) {
@@ -58,10 +58,6 @@ GeneratedProgram Generate(Family family, const uint8_t* data, size_t size, int a
   result.keys = program.keys;
   result.family = family;
   for (const std::string& name : b.shapes) result.shapes += (result.shapes.empty() ? "" : " ") + name;
-  result.expect = b.expect;
-  result.limit = b.limit;
-  result.doneMark = b.doneMark;
-  result.overLimit = b.overLimit;
   return result;
 }
 

@@ -18,16 +18,16 @@
 namespace vorla::fuzz {
 
 struct Build {
-  Build(Choices& choices, Program& p, OrdinaryCode& ordinary) : c(choices), program(p), code(ordinary) {}
+  Build(Choices& choices, Program& p, OrdinaryCode& ordinary, GeneratedProgram& r)
+      : c(choices), program(p), code(ordinary), result(r) {}
 
   Choices& c;
   Program& program;
   OrdinaryCode& code;
+  // What a limit shape says of how the run must end goes here directly; the
+  // script, keys and shapes are filled in at the end.
+  GeneratedProgram& result;
   std::vector<std::string> shapes;  // the names of the shapes used, in order
-  Expect expect = Expect::Anything;
-  FaultKind limit = FaultKind::None;
-  std::string doneMark;
-  int overLimit = 0;
   // Where the program's stores into its text aim: a mark and the bytes from it.
   std::vector<std::pair<int, int>> aims;
 
