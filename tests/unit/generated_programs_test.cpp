@@ -1,7 +1,7 @@
 // The program generator of fuzz_programs as an always-on differential check:
 // a fixed set of programs from fixed seeds, self-modifying ones and ones that
-// reach the limits through calls, each run with the text's decoded form and
-// reading the text as it stands. Both runs must end in shape and be the same
+// reach the limits through calls, each run from compiled code and by the
+// walker alone. Both runs must end in shape and be the same
 // run, and every limit program must end as it was built to: within its limit
 // when it stays at or below it, with that limit's fault one past it.
 #include <gtest/gtest.h>
@@ -62,15 +62,15 @@ void Check(const GeneratedProgram& program, LargeStack& stack, Tally& tally) {
   ASSERT_LE(program.script.size(), kMaxSourceLength);
   ASSERT_FALSE(program.shapes.empty()) << "no program fitted";
   const std::string input = ProgramInput(program);
-  InputRun decoded, read;
-  bool decodedInShape = false;
-  RunInputBothWays(reinterpret_cast<const uint8_t*>(input.data()), input.size(), stack, decoded, read, kStepBudget,
-                   &decodedInShape);
+  InputRun compiled, read;
+  bool compiledInShape = false;
+  RunInputBothWays(reinterpret_cast<const uint8_t*>(input.data()), input.size(), stack, compiled, read, kStepBudget,
+                   &compiledInShape);
   ASSERT_TRUE(read.loaded);
-  EXPECT_TRUE(decodedInShape) << Describe(decoded);
+  EXPECT_TRUE(compiledInShape) << Describe(compiled);
   EXPECT_TRUE(RunEndedInShape(read)) << Describe(read);
-  EXPECT_TRUE(decoded.SameAs(read)) << "decoded: " << Describe(decoded) << "\n" << decoded.output
-                                    << "\nread: " << Describe(read) << "\n" << read.output;
+  EXPECT_TRUE(compiled.SameAs(read)) << "compiled: " << Describe(compiled) << "\n" << compiled.output
+                                    << "\nwalker: " << Describe(read) << "\n" << read.output;
   EXPECT_EQ(MissedExpectation(program, read), "") << read.output << "\n" << read.diagnostic;
   // The text changed only where the program's stores aim: the offsets in
   // its stores are right.
