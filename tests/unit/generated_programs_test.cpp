@@ -99,9 +99,13 @@ Tally RunFamily(Family family, int count, uint64_t firstSeed) {
   return tally;
 }
 
-// Whether `shapes` (the names in a program) holds `name`.
-bool Holds(const std::string& shapes, const std::string& name) {
-  return (" " + shapes + " ").find(" " + name + " ") != std::string::npos;
+// How many programs of the set the shape `name` went into.
+int Programs(const Tally& tally, const std::string& name) {
+  int programs = 0;
+  for (const auto& [shapes, n] : tally.shapes) {
+    if ((" " + shapes + " ").find(" " + name + " ") != std::string::npos) programs += n;
+  }
+  return programs;
 }
 
 TEST(GeneratedPrograms, SelfModifyingProgramsRunTheSameBothWays) {
@@ -109,11 +113,7 @@ TEST(GeneratedPrograms, SelfModifyingProgramsRunTheSameBothWays) {
   // Every shape is made; most programs end with their text changed, and
   // many of them still end normally: most changes keep the code valid.
   int finished = 0;
-  for (const Shape& shape : SelfModifyingShapes()) {
-    int programs = 0;
-    for (const auto& [shapes, n] : tally.shapes) programs += Holds(shapes, shape.name) ? n : 0;
-    EXPECT_GE(programs, 20) << shape.name;
-  }
+  for (const Shape& shape : SelfModifyingShapes()) EXPECT_GE(Programs(tally, shape.name), 20) << shape.name;
   for (const auto& [shapes, outcomes] : tally.outcomes) {
     finished += outcomes.count(RunOutcome::Finished) ? outcomes.at(RunOutcome::Finished) : 0;
   }
@@ -140,6 +140,15 @@ TEST(GeneratedPrograms, LimitProgramsRunTheSameBothWaysAndEndAsBuilt) {
     ASSERT_TRUE(tally.overLimit.count(limit)) << limit;
     for (int over : {-1, 0, 1}) EXPECT_TRUE(tally.overLimit.at(limit).count(over)) << limit << " " << over;
   }
+}
+
+// The shapes held back find a fault that the engine still has (fuzz/README.md
+// says which); run them with --gtest_also_run_disabled_tests. Once the engine
+// runs them as the walker does, their rows move to the self-modifying table
+// and this test goes.
+TEST(GeneratedPrograms, DISABLED_HeldShapesRunTheSameBothWays) {
+  const Tally tally = RunFamily(Family::Held, 300, 5'000'000);
+  for (const Shape& shape : HeldShapes()) EXPECT_GE(Programs(tally, shape.name), 20) << shape.name;
 }
 
 TEST(GeneratedPrograms, TheSameChoicesMakeTheSameProgram) {
