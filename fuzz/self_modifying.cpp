@@ -294,8 +294,8 @@ void LoopCondition(Build& b) {
 // A function that, at its k-th call, rewrites the expression it was called
 // from: the part after the call (read at once) or before it (read on the
 // next pass), in an assignment, a built-in's argument, a condition, Call_,
-// an index before the right-hand side, a loop's condition, or the arguments
-// of a script function.
+// an index before the right-hand side, a loop's condition or step, or the
+// arguments of a script function or procedure.
 void CallRewritesRest(Build& b) {
   std::string counter;
   Context at = MainLoop(b, counter);
@@ -314,7 +314,7 @@ void CallRewritesRest(Build& b) {
     b.code.Expression(call, at, 2, &before);
   }
   call << ')';
-  const int form = int(b.c.Below(7));
+  const int form = int(b.c.Below(9));
   Piece op1, op2;
   if (form < 2) b.program.Put(op1, std::string(1, b.c.Pick(kOperatorBytes)), Part::Operator, &before);
   b.program.Put(op2, std::string(1, b.c.Pick(kOperatorBytes)), Part::Operator, &after);
@@ -342,10 +342,22 @@ void CallRewritesRest(Build& b) {
            << inner << " = " << inner << " + 1) PrnDec_(" << left << ");\n";
       break;
     }
-    default: {  // the arguments of a script function, left to right
+    case 6: {  // the arguments of a script function, left to right
       const std::string helper = b.program.NewRoutineName();
       b.program.definitions.push_back(Piece() << "func " << helper << "(a, b) return = a - b * 2;\n");
       site << "    m1 = " << helper << '(' << call << ' ' << op2 << ' ' << right << ", " << left << ");\n    PrnDec_(m1);\n";
+      break;
+    }
+    case 7: {  // the arguments of a script procedure, a statement of its own
+      const std::string helper = b.program.NewRoutineName();
+      b.program.definitions.push_back(Piece() << "proc " << helper << "(a, b) { PrnDec_(a - b); }\n");
+      site << "    " << helper << '(' << call << ' ' << op2 << ' ' << right << ", " << left << ");\n";
+      break;
+    }
+    default: {  // a loop's step, run after every pass
+      const std::string inner = TakeCounter(at);
+      site << "    for (" << inner << " = 0; " << inner << " < 3; " << inner << " = " << inner << " + 1 + 0 * (" << call
+           << ' ' << op2 << ' ' << right << ")) PrnDec_(" << left << ");\n";
       break;
     }
   }
