@@ -1,7 +1,7 @@
 // libFuzzer target: the input bytes are choices, from which the program
 // generator (generate.h) makes a script and its keys: self-modifying programs
 // and programs that reach the interpreter's limits through calls. Each runs
-// once with the text's decoded form and once reading the text as it stands;
+// once from compiled code and once by the walker alone;
 // both runs must end in shape, be the same run, and end as the program was
 // built to end. On a failure the target prints the program and aborts;
 // print_program prints the program of any input.
@@ -21,14 +21,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 [[noreturn]] void Fail(const char* why, const vorla::fuzz::GeneratedProgram& program,
-                       const vorla::fuzz::InputRun& decoded, const vorla::fuzz::InputRun& read) {
-  std::fprintf(stderr, "%s\nshapes: %s\nwith the decoded form: %s\nreading the text: %s\n", why,
-               program.shapes.c_str(), vorla::fuzz::Describe(decoded).c_str(), vorla::fuzz::Describe(read).c_str());
+                       const vorla::fuzz::InputRun& compiled, const vorla::fuzz::InputRun& read) {
+  std::fprintf(stderr, "%s\nshapes: %s\nfrom compiled code: %s\nin the walker: %s\n", why,
+               program.shapes.c_str(), vorla::fuzz::Describe(compiled).c_str(), vorla::fuzz::Describe(read).c_str());
   std::fprintf(stderr, "--- script (%zu bytes) ---\n%s\n--- keys (%zu) ---\n", program.script.size(),
                program.script.c_str(), program.keys.size());
   for (unsigned char key : program.keys) std::fprintf(stderr, " %d", key);
-  std::fprintf(stderr, "\n--- output with the decoded form ---\n%s\n--- output reading the text ---\n%s\n",
-               decoded.output.c_str(), read.output.c_str());
+  std::fprintf(stderr, "\n--- output from compiled code ---\n%s\n--- output in the walker ---\n%s\n",
+               compiled.output.c_str(), read.output.c_str());
   std::abort();
 }
 
@@ -38,14 +38,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace vorla::fuzz;
   const GeneratedProgram program = GenerateProgram(data, size);
   const std::string input = ProgramInput(program);
-  InputRun decoded, read;
-  bool decodedInShape = false;
-  RunInputBothWays(reinterpret_cast<const uint8_t*>(input.data()), input.size(), *runStack, decoded, read,
-                   kStepBudget, &decodedInShape);
-  if (!read.loaded) Fail("the generated script does not fit in SourceBuffer", program, decoded, read);
-  if (!decodedInShape) Fail("the run with the decoded form ended out of shape", program, decoded, read);
-  if (!RunEndedInShape(read)) Fail("the run reading the text ended out of shape", program, decoded, read);
-  if (!decoded.SameAs(read)) Fail("the two ways ran differently", program, decoded, read);
-  if (std::string why = MissedExpectation(program, read); !why.empty()) Fail(why.c_str(), program, decoded, read);
+  InputRun compiled, read;
+  bool compiledInShape = false;
+  RunInputBothWays(reinterpret_cast<const uint8_t*>(input.data()), input.size(), *runStack, compiled, read,
+                   kStepBudget, &compiledInShape);
+  if (!read.loaded) Fail("the generated script does not fit in SourceBuffer", program, compiled, read);
+  if (!compiledInShape) Fail("the run from compiled code ended out of shape", program, compiled, read);
+  if (!RunEndedInShape(read)) Fail("the run in the walker ended out of shape", program, compiled, read);
+  if (!compiled.SameAs(read)) Fail("the two ways ran differently", program, compiled, read);
+  if (std::string why = MissedExpectation(program, read); !why.empty()) Fail(why.c_str(), program, compiled, read);
   return 0;
 }

@@ -1,7 +1,6 @@
 // libFuzzer target: arbitrary bytes as a script and its keys, run through
 // LoadText, the run driver and the ScriptedConsole (see run_input.h), with the
-// step budget, once with the text's decoded form and once reading the text as
-// it stands. Every run must end in one of the defined outcomes with the
+// step budget, once from compiled code and once by the walker alone. Every run must end in one of the defined outcomes with the
 // interpreter's tables back in shape, and the two runs must be the same run,
 // explained by the same diagnostic; the sanitizers catch everything else,
 // also in composing the diagnostic.
@@ -25,18 +24,18 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  vorla::fuzz::InputRun decoded, read;
-  bool decodedInShape = false;
-  vorla::fuzz::RunInputBothWays(data, size, *runStack, decoded, read, vorla::fuzz::kStepBudget, &decodedInShape);
-  if (!decoded.loaded) return -1;  // too large to load: not worth keeping
-  if (!decodedInShape || !vorla::fuzz::RunEndedInShape(read)) {
+  vorla::fuzz::InputRun compiled, read;
+  bool compiledInShape = false;
+  vorla::fuzz::RunInputBothWays(data, size, *runStack, compiled, read, vorla::fuzz::kStepBudget, &compiledInShape);
+  if (!compiled.loaded) return -1;  // too large to load: not worth keeping
+  if (!compiledInShape || !vorla::fuzz::RunEndedInShape(read)) {
     std::fprintf(stderr, "run ended out of shape%s: outcome %d, nesting %d, calls %d, operands %d\n",
-                 decodedInShape ? "" : " with the decoded form", int(read.outcome), vorla::NestingDepth,
+                 compiledInShape ? "" : " from compiled code", int(read.outcome), vorla::NestingDepth,
                  vorla::CallDepth, vorla::OperandDepth);
     std::abort();
   }
-  if (!decoded.SameAs(read)) {
-    std::fprintf(stderr, "with the decoded form: %s\nreading the text: %s\n", vorla::fuzz::Describe(decoded).c_str(),
+  if (!compiled.SameAs(read)) {
+    std::fprintf(stderr, "from compiled code: %s\nin the walker: %s\n", vorla::fuzz::Describe(compiled).c_str(),
                  vorla::fuzz::Describe(read).c_str());
     std::abort();
   }

@@ -29,18 +29,19 @@ GeneratedProgram Generate(Family family, const uint8_t* data, size_t size, int a
   Choices c(data, size);
   Program program;
   OrdinaryCode code(program, c);
-  Build b(c, program, code);
+  GeneratedProgram result;
+  Build b(c, program, code, result);
   const int ordinary = attempt == 0 ? 2 : attempt == 1 ? 1 : 0;
   auto someStatements = [&](int most) {
     code.Statements(program.main, code.MainContext(), c.Between(0, most * ordinary / 2), 2);
   };
   code.Prologue();
   code.DefineRoutines(c.Between(0, 2 * ordinary));
-  if (family == Family::SelfModifying) {
+  if (family != Family::Limits) {
     const int shapes = attempt + 1 == kTries ? 1 : c.Between(1, 3);
     for (int i = 0; i < shapes; i++) {
       someStatements(2);
-      Emit(b, c.Pick(SelfModifyingShapes()));
+      Emit(b, c.Pick(family == Family::Held ? HeldShapes() : SelfModifyingShapes()));
     }
   } else {
     // The limit comes first, counted from the prologue on.
@@ -49,15 +50,14 @@ GeneratedProgram Generate(Family family, const uint8_t* data, size_t size, int a
   someStatements(3);
   program.mainAt = c.Below(uint32_t(program.definitions.size() + 1));
 
-  GeneratedProgram result;
-  result.script = program.Assemble();
+  const Piece whole = program.Whole();
+  result.script = whole.Resolve();
+  for (const auto& [mark, bytes] : b.aims) {
+    for (int i = 0; i < bytes; i++) result.storesAimAt.push_back(uint32_t(whole.Where(mark) + i));
+  }
   result.keys = program.keys;
   result.family = family;
   for (const std::string& name : b.shapes) result.shapes += (result.shapes.empty() ? "" : " ") + name;
-  result.expect = b.expect;
-  result.limit = b.limit;
-  result.doneMark = b.doneMark;
-  result.overLimit = b.overLimit;
   return result;
 }
 

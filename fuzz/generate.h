@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/fault.h"
 
@@ -15,7 +16,10 @@ namespace vorla::fuzz {
 
 struct InputRun;
 
-enum class Family : uint8_t { SelfModifying, Limits };
+// Held: self-modifying programs of the shapes that find a fault today's
+// engine still has; never chosen by the first byte (kFamilies counts the
+// others).
+enum class Family : uint8_t { SelfModifying, Limits, Held };
 inline constexpr int kFamilies = 2;
 
 // What a program is built to end with. A limit program is computed from how
@@ -36,6 +40,9 @@ struct GeneratedProgram {
   FaultKind limit = FaultKind::None;  // PastLimit: the fault; None for the step budget
   std::string doneMark;               // printed when the program comes back from its limit
   int overLimit = 0;                  // a limit program: -1 one below its limit, 0 at it, 1 one past, ...
+  // The bytes of the script (by offset) that its stores into its own text
+  // aim at; nothing else in the text can change.
+  std::vector<uint32_t> storesAimAt;
 };
 
 // The family is the first choice.

@@ -26,10 +26,10 @@ constexpr const char* kDone = "<done>";
 int ChooseEdge(Choices& c, int far = 5) { return c.Chance(10) ? c.Between(2, far) : c.Between(-1, 1); }
 
 void Plan(Build& b, int edge, FaultKind limit) {
-  b.expect = edge > 0 ? Expect::PastLimit : Expect::WithinLimit;
-  b.limit = limit;
-  b.doneMark = kDone;
-  b.overLimit = edge;
+  b.result.expect = edge > 0 ? Expect::PastLimit : Expect::WithinLimit;
+  b.result.limit = limit;
+  b.result.doneMark = kDone;
+  b.result.overLimit = edge;
 }
 
 std::string Done() { return std::string("  PrnStr_(\"") + kDone + "\");\n"; }
@@ -70,8 +70,8 @@ void ReachVariableSlots(Build& b) {
   // no room for them, the program ends wherever its peak lies.
   const int padding = std::max(target - peak(depth), 0);
   for (int i = 0; i < padding; i++) b.program.globals.push_back("x" + std::to_string(i));
-  b.overLimit = peak(depth) - kMaxVariables;
-  b.expect = b.overLimit > 0 ? Expect::PastLimit : Expect::WithinLimit;
+  b.result.overLimit = peak(depth) - kMaxVariables;
+  b.result.expect = b.result.overLimit > 0 ? Expect::PastLimit : Expect::WithinLimit;
 
   const std::string name = b.program.NewRoutineName(), helperName = helper ? b.program.NewRoutineName() : "";
   Piece definition;

@@ -79,7 +79,7 @@ std::string Program::NewRoutineName() {
 // The script's routines besides main.
 int Program::RoutinesLeft() const { return kMaxRoutines - 13 - 1 - routines_; }
 
-std::string Program::Assemble() const {
+Piece Program::Whole() const {
   Piece whole;
   // Ten names a line keeps the lines short enough to read in a report.
   for (size_t i = 0; i < globals.size(); i += 10) {
@@ -109,7 +109,7 @@ std::string Program::Assemble() const {
     if (i == mainAt) whole << mainDefinition;
     if (i < definitions.size()) whole << definitions[i];
   }
-  return whole.Resolve();
+  return whole;
 }
 
 std::string ByteLiteral(char c) {

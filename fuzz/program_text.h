@@ -107,8 +107,10 @@ class Program {
   int anchor = 0;                       // the mark of the text address `_s` holds
   std::string keys;
 
-  // The script: globals, definitions with main among them, holes filled in.
-  std::string Assemble() const;
+  // The whole script, globals and definitions with main among them, its
+  // holes not yet filled in; Assemble fills them in.
+  Piece Whole() const;
+  std::string Assemble() const { return Whole().Resolve(); }
 
  private:
   int nextMark_ = 0;

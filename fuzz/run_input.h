@@ -201,15 +201,15 @@ inline InputRun RunInput(const uint8_t* data, size_t size, LargeStack& stack, in
 inline bool RunEndedInShape(const InputRun& run);
 
 // The input run twice: from compiled code, and by the walker alone.
-// `decoded` and `read` get the two runs; `decodedInShape`, when
+// `compiled` and `read` get the two runs; `compiledInShape`, when
 // given, whether the first one ended in shape (the second one's state is
 // left for the caller to ask).
-inline void RunInputBothWays(const uint8_t* data, size_t size, LargeStack& stack, InputRun& decoded, InputRun& read,
-                             int64_t stepBudget = kStepBudget, bool* decodedInShape = nullptr) {
+inline void RunInputBothWays(const uint8_t* data, size_t size, LargeStack& stack, InputRun& compiled, InputRun& read,
+                             int64_t stepBudget = kStepBudget, bool* compiledInShape = nullptr) {
   const bool setting = UseEngine;
   UseEngine = true;
-  decoded = RunInput(data, size, stack, stepBudget);
-  if (decodedInShape != nullptr) *decodedInShape = RunEndedInShape(decoded);
+  compiled = RunInput(data, size, stack, stepBudget);
+  if (compiledInShape != nullptr) *compiledInShape = RunEndedInShape(compiled);
   UseEngine = false;
   read = RunInput(data, size, stack, stepBudget);
   UseEngine = setting;

@@ -106,9 +106,10 @@ struct Anchor {
 
 // `pointer[OFFSET] = BYTE;` for each change (its replacement, or its
 // original byte when `restore`).
-Piece StoreBytes(const Changes& changes, bool restore, const Anchor& anchor) {
+Piece StoreBytes(Build& b, const Changes& changes, bool restore, const Anchor& anchor) {
   Piece out;
   for (const Change& ch : changes) {
+    b.aims.emplace_back(ch.mark, 1);
     out << anchor.pointer << '[';
     out.Offset(anchor.mark, ch.mark);
     out << "] = " << ByteLiteral(restore ? ch.original : ch.replacement) << "; ";
@@ -117,9 +118,10 @@ Piece StoreBytes(const Changes& changes, bool restore, const Anchor& anchor) {
 }
 
 // if (CONDITION) { stores } on a line of its own.
-Piece StoresIf(const std::string& condition, const Changes& changes, bool restore, int indent, const Anchor& anchor) {
+Piece StoresIf(Build& b, const std::string& condition, const Changes& changes, bool restore, int indent,
+               const Anchor& anchor) {
   Piece out;
-  out << Indent(indent) << "if (" << condition << ") { " << StoreBytes(changes, restore, anchor) << "}\n";
+  out << Indent(indent) << "if (" << condition << ") { " << StoreBytes(b, changes, restore, anchor) << "}\n";
   return out;
 }
 
@@ -128,11 +130,11 @@ Piece StoresIf(const std::string& condition, const Changes& changes, bool restor
 Piece Trigger(Build& b, const std::string& condition, const Changes& changes, bool restore, int indent,
               const Anchor& anchor) {
   if (anchor.pointer != "_s" || !b.c.Chance(35) || b.program.RoutinesLeft() == 0) {
-    return StoresIf(condition, changes, restore, indent, anchor);
+    return StoresIf(b, condition, changes, restore, indent, anchor);
   }
   const std::string helper = b.program.NewRoutineName();
   Piece definition, out;
-  definition << "proc " << helper << "() { " << StoreBytes(changes, restore, anchor) << "}\n";
+  definition << "proc " << helper << "() { " << StoreBytes(b, changes, restore, anchor) << "}\n";
   b.program.definitions.push_back(definition);
   out << Indent(indent) << "if (" << condition << ") " << helper << "();\n";
   return out;
@@ -285,15 +287,15 @@ void LoopCondition(Build& b) {
   // The outer loop runs the rewritten loop again, and prints how far it went.
   Piece& out = b.program.main;
   out << LoopHead(outer, b.c.Between(1, 3)) << head << body << tail << "    PrnDec_(" << counter << "); PrnChar_(32);\n";
-  if (b.c.Chance(50)) out << StoresIf("1", changes, true, 4, MainAnchor(b));
+  if (b.c.Chance(50)) out << StoresIf(b, "1", changes, true, 4, MainAnchor(b));
   out << "  }\n";
 }
 
 // A function that, at its k-th call, rewrites the expression it was called
 // from: the part after the call (read at once) or before it (read on the
 // next pass), in an assignment, a built-in's argument, a condition, Call_,
-// an index before the right-hand side, a loop's condition, or the arguments
-// of a script function.
+// an index before the right-hand side, a loop's condition or step, or the
+// arguments of a script function or procedure.
 void CallRewritesRest(Build& b) {
   std::string counter;
   Context at = MainLoop(b, counter);
@@ -312,7 +314,7 @@ void CallRewritesRest(Build& b) {
     b.code.Expression(call, at, 2, &before);
   }
   call << ')';
-  const int form = int(b.c.Below(7));
+  const int form = int(b.c.Below(9));
   Piece op1, op2;
   if (form < 2) b.program.Put(op1, std::string(1, b.c.Pick(kOperatorBytes)), Part::Operator, &before);
   b.program.Put(op2, std::string(1, b.c.Pick(kOperatorBytes)), Part::Operator, &after);
@@ -340,10 +342,22 @@ void CallRewritesRest(Build& b) {
            << inner << " = " << inner << " + 1) PrnDec_(" << left << ");\n";
       break;
     }
-    default: {  // the arguments of a script function, left to right
+    case 6: {  // the arguments of a script function, left to right
       const std::string helper = b.program.NewRoutineName();
       b.program.definitions.push_back(Piece() << "func " << helper << "(a, b) return = a - b * 2;\n");
       site << "    m1 = " << helper << '(' << call << ' ' << op2 << ' ' << right << ", " << left << ");\n    PrnDec_(m1);\n";
+      break;
+    }
+    case 7: {  // the arguments of a script procedure, a statement of its own
+      const std::string helper = b.program.NewRoutineName();
+      b.program.definitions.push_back(Piece() << "proc " << helper << "(a, b) { PrnDec_(a - b); }\n");
+      site << "    " << helper << '(' << call << ' ' << op2 << ' ' << right << ", " << left << ");\n";
+      break;
+    }
+    default: {  // a loop's step, run after every pass
+      const std::string inner = TakeCounter(at);
+      site << "    for (" << inner << " = 0; " << inner << " < 3; " << inner << " = " << inner << " + 1 + 0 * (" << call
+           << ' ' << op2 << ' ' << right << ")) PrnDec_(" << left << ");\n";
       break;
     }
   }
@@ -352,8 +366,8 @@ void CallRewritesRest(Build& b) {
   const Timing t = ChooseTiming(b.c, 20);
   const Changes changes = PickChanges(b, b.c.Chance(70) ? after : before, b.c.Between(1, 3));
   definition << "  " << calls << " = " << calls << " + 1;\n";
-  definition << StoresIf(Equals(calls, t.change + 1), changes, false, 2, MainAnchor(b));
-  if (t.restore <= t.passes) definition << StoresIf(Equals(calls, t.restore + 1), changes, true, 2, MainAnchor(b));
+  definition << StoresIf(b, Equals(calls, t.change + 1), changes, false, 2, MainAnchor(b));
+  if (t.restore <= t.passes) definition << StoresIf(b, Equals(calls, t.restore + 1), changes, true, 2, MainAnchor(b));
   b.code.Statements(definition, inRoutine, b.c.Between(0, 2), 2);
   definition << "  return = ";
   b.code.Expression(definition, inRoutine, 1);
@@ -398,8 +412,8 @@ void RecursionRewritesReturn(Build& b) {
 
   const Changes changes = PickChanges(b, targets, b.c.Between(1, 2));
   definition << "  " << calls << " = " << calls << " + 1;\n";
-  definition << StoresIf(Equals(calls, change), changes, false, 2, MainAnchor(b));
-  if (b.c.Chance(35)) definition << StoresIf(Equals(calls, change + depth + 1), changes, true, 2, MainAnchor(b));
+  definition << StoresIf(b, Equals(calls, change), changes, false, 2, MainAnchor(b));
+  if (b.c.Chance(35)) definition << StoresIf(b, Equals(calls, change + depth + 1), changes, true, 2, MainAnchor(b));
   definition << body << "}\n";
   b.program.definitions.push_back(definition);
   b.program.main << LoopHead(counter, t.passes) << "    PrnDec_(" << r.name << '(' << depth
@@ -441,7 +455,7 @@ void RoutineHeader(Build& b) {
   if (inside) {
     const std::string calls = b.NewGlobal("k");
     definition << "  " << calls << " = " << calls << " + 1;\n"
-               << StoresIf(Equals(calls, t.change + 1), changes, false, 2, MainAnchor(b));
+               << StoresIf(b, Equals(calls, t.change + 1), changes, false, 2, MainAnchor(b));
   }
   definition << (r.function ? "  return = a * 10 + b;\n" : "  PrnDec_(a * 10 + b); PrnChar_(32);\n") << "}\n";
   b.program.definitions.push_back(definition);
@@ -462,7 +476,7 @@ void RoutineHeader(Build& b) {
     const std::string calls = b.NewGlobal("k");
     Piece definition;
     definition << "func " << helper << "() {\n  " << calls << " = " << calls << " + 1;\n"
-               << StoresIf(Equals(calls, t.change + 1), changes, false, 2, MainAnchor(b)) << "  return = " << calls
+               << StoresIf(b, Equals(calls, t.change + 1), changes, false, 2, MainAnchor(b)) << "  return = " << calls
                << ";\n}\n";
     b.program.definitions.push_back(definition);
     const std::string first = helperAt == 1 ? helper + "() + " : "";
@@ -514,8 +528,8 @@ void VarLine(Build& b) {
   if (live) {
     const std::string runs = b.NewGlobal("k");
     block << "      " << runs << " = " << runs << " + 1;\n"
-          << StoresIf(Equals(runs, t.change + 1), changes, false, 6, MainAnchor(b));
-    if (t.restore <= t.passes) block << StoresIf(Equals(runs, t.restore + 1), changes, true, 6, MainAnchor(b));
+          << StoresIf(b, Equals(runs, t.change + 1), changes, false, 6, MainAnchor(b));
+    if (t.restore <= t.passes) block << StoresIf(b, Equals(runs, t.restore + 1), changes, true, 6, MainAnchor(b));
   }
   block << "      " << first << " = " << first << " + 3; " << second << " = " << second << " * 2 + 1;\n      PrnDec_("
         << first << " + " << second << "); PrnChar_(32);\n    }";
@@ -535,15 +549,17 @@ void VarLine(Build& b) {
 }
 
 // A global renamed in the global var line while the program runs: its slot
-// lives on under the new name, which may be another global's (the newer
-// slot then wins) or no name the code uses; later put back.
+// lives on under the new name. g1 becomes g0, whose older slot it then hides
+// (or another name); the loop reads g0 and leaves g1 alone until it is put
+// back.
 void GlobalName(Build& b) {
   std::string counter;
   Context at = MainLoop(b, counter);
-  const std::string renamed = b.program.globals[1 + b.c.Below(2)];  // g0 or g1, after _s
-  Targets name = b.program.MarkGlobal(renamed);
-  Changes changes = {{name[1].mark, name[1].original, char('0' + b.c.Below(3))}};
-  if (b.c.Chance(25)) changes = {{name[0].mark, name[0].original, b.c.Chance(50) ? 'm' : 'x'}};
+  std::erase(at.reads, "g1");
+  std::erase(at.writes, "g1");
+  Targets name = b.program.MarkGlobal("g1");
+  Changes changes = {{name[1].mark, '1', b.c.Chance(80) ? '0' : '2'}};
+  if (b.c.Chance(20)) changes = {{name[0].mark, 'g', b.c.Chance(50) ? 'm' : 'x'}};
   Piece body;
   b.code.Statements(body, at, b.c.Between(1, 2), 4);
   body << "    PrnDec_(g0); PrnChar_(32);\n";
@@ -557,6 +573,7 @@ void CountingDigit(Build& b) {
   Context at = b.code.MainContext();
   const std::string counter = TakeCounter(at);
   const int digit = b.program.NewMark();
+  b.aims.emplace_back(digit, 1);
   const int start = b.c.Between(0, 8);
   Piece& out = b.program.main;
   out << LoopHead(counter, b.c.Between(2, 12 - start));
@@ -633,6 +650,7 @@ void StatementSwap(Build& b) {
   const std::string saved = b.NewGlobal("_q"), from = b.NewGlobal("_d");
   const Timing t = ChooseTiming(b.c, 16);
   const int start = b.program.NewMark();
+  b.aims.emplace_back(start, int(length));
   Piece& out = b.program.main;
   out << "  " << saved << " = Array_ + 8000;\n  " << from << " = \"" << donor << "\";\n" << LoopHead(counter, t.passes);
   const std::string each = "for (" + copy + " = 0; " + copy + " < " + std::to_string(length) + "; " + copy + " = " +
@@ -660,6 +678,7 @@ void WordStore(Build& b) {
   Context at = MainLoop(b, counter);
   const std::string pointer = b.NewGlobal("ww");
   const int start = b.program.NewMark();
+  b.aims.emplace_back(start, 4);
   Piece target;
   target << "    m1 = ";
   target.Mark(start);
@@ -687,6 +706,55 @@ void WordStore(Build& b) {
   out << "  }\n";
 }
 
+// Statements that stand inside a string literal and run when the walker
+// skips an unbraced body up to its first ';', which lies inside the literal
+// (a false if, the else after a true one, a loop's body when the loop ends);
+// a '#' after them comments out the rest of the line. Stores rewrite their
+// digits and operators, which also changes the literal.
+void LiteralCode(Build& b) {
+  std::string counter;
+  Context at = MainLoop(b, counter);
+  // One statement with its ';' and no other: no quote, '#' or line end.
+  auto fits = [](const std::string& text) {
+    return text.find_first_of("\"#\r\n") == std::string::npos && text.find(';') + 1 == text.size();
+  };
+  Piece statement;
+  Targets targets;
+  for (int attempt = 0; attempt < 3 && (statement.Size() == 0 || !fits(statement.Text())); attempt++) {
+    statement = Piece();
+    targets.clear();
+    b.code.Simple(statement, at, &targets);
+  }
+  if (!fits(statement.Text())) {
+    statement = Piece();
+    targets.clear();
+    statement << "m0 = m0 ";
+    b.program.Put(statement, "+", Part::Operator, &targets);
+    statement << ' ';
+    b.program.Put(statement, "1", Part::Digit, &targets);
+    statement << ';';
+  }
+  std::erase_if(targets, [](const Target& t) { return t.part != Part::Digit && t.part != Part::Operator; });
+  if (targets.empty()) b.program.Put(statement, " ", Part::Blank, &targets);
+  Piece literal;
+  literal << "PrnStr_(\"; " << statement << " #\");";
+  Piece body;
+  switch (b.c.Below(3)) {
+    case 0: body << "    if (" << counter << " % " << b.c.Between(2, 3) << ") " << literal << '\n'; break;
+    case 1:
+      body << "    if (" << counter << " > " << int(b.c.Below(4)) << ") PrnChar_(43); else " << literal << '\n';
+      break;
+    default: {
+      const std::string inner = TakeCounter(at);
+      body << "    for (" << inner << " = 0; " << inner << " < " << b.c.Between(0, 2) << "; " << inner << " = " << inner
+           << " + 1) " << literal << '\n';
+    }
+  }
+  body << "    PrnDec_(m0); PrnChar_(32); PrnDec_(m1); PrnChar_(32);\n";
+  LoopWithStores(b, b.program.main, 2, counter, ChooseTiming(b.c, 12), body,
+                 PickChanges(b, targets, b.c.Between(1, 2)), MainAnchor(b));
+}
+
 constexpr Shape kSelfModifyingShapes[] = {
     {"later-statements", LaterStatements},
     {"loop-condition", LoopCondition},
@@ -703,6 +771,18 @@ constexpr Shape kSelfModifyingShapes[] = {
 
 }  // namespace
 
+// Shapes whose programs today's engine runs differently from the walker:
+// made only for Family::Held, until the engine is fixed; then they move into
+// the table above.
+constexpr Shape kHeldShapes[] = {
+    // A store into a literal that changes a character into another one that
+    // delimits nothing leaves the text generation standing, but the walker
+    // runs the literal's tail as statements after a skip that stops inside
+    // it, and compiled code keeps running them as they were.
+    {"literal-code", LiteralCode},
+};
+
 std::span<const Shape> SelfModifyingShapes() { return kSelfModifyingShapes; }
+std::span<const Shape> HeldShapes() { return kHeldShapes; }
 
 }  // namespace vorla::fuzz

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "fuzz/choices.h"
@@ -17,16 +18,18 @@
 namespace vorla::fuzz {
 
 struct Build {
-  Build(Choices& choices, Program& p, OrdinaryCode& ordinary) : c(choices), program(p), code(ordinary) {}
+  Build(Choices& choices, Program& p, OrdinaryCode& ordinary, GeneratedProgram& r)
+      : c(choices), program(p), code(ordinary), result(r) {}
 
   Choices& c;
   Program& program;
   OrdinaryCode& code;
+  // What a limit shape says of how the run must end goes here directly; the
+  // script, keys and shapes are filled in at the end.
+  GeneratedProgram& result;
   std::vector<std::string> shapes;  // the names of the shapes used, in order
-  Expect expect = Expect::Anything;
-  FaultKind limit = FaultKind::None;
-  std::string doneMark;
-  int overLimit = 0;
+  // Where the program's stores into its text aim: a mark and the bytes from it.
+  std::vector<std::pair<int, int>> aims;
 
   // Declares a global of a fresh name that begins with `stem`.
   std::string NewGlobal(std::string_view stem);
@@ -39,5 +42,8 @@ struct Shape {
 
 std::span<const Shape> SelfModifyingShapes();
 std::span<const Shape> LimitShapes();
+// Shapes held back: their programs find a fault that today's engine still
+// has (Family::Held).
+std::span<const Shape> HeldShapes();
 
 }  // namespace vorla::fuzz
