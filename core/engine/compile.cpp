@@ -53,6 +53,24 @@ Pool<Stmt, kSourceSize> statements;
 Pool<Body, kSourceSize> bodies;
 Pool<const Stmt*, 2 * kSourceSize> lists;
 Pool<NameSlot, 2 * kSourceSize> names;
+// String literals the code holds, and where compiled statements, bodies and
+// evaluations begin: a literal's characters are text the code does not read
+// only where no compiled construct begins inside it (a body passed over up to
+// a ';' inside a literal makes the walker run the rest of it as statements).
+struct Span {
+  TextPosition from, to;
+};
+Pool<Span, kSourceSize / 2> literals;
+uint64_t starts[kSourceSize / 64];
+void Started(TextPosition p) {
+  if (InSource(p)) starts[(p - kSourceBase) / 64] |= uint64_t(1) << ((p - kSourceBase) % 64);
+}
+bool StartsWithin(const Span& s) {
+  for (TextPosition p = s.from; p < s.to; p++) {
+    if (starts[(p - kSourceBase) / 64] >> ((p - kSourceBase) % 64) & 1) return true;
+  }
+  return false;
+}
 Routine callees[kMaxRoutines];  // by row
 Routine mainEntry;              // main as the run driver runs it: no frame of its own
 EngineCounts counts;  // of the last compilation
@@ -343,7 +361,7 @@ struct Compiler {
         Find(FaultKind::LiteralNotClosed, close, {.origin = at});
         return o;
       }
-      ScriptMemory::MarkLiteral(at + 1, close);
+      if (Span* span = literals.Take()) *span = {at + 1, close};
       o.pure.node = Constant(Value(at + 1));
       o.end = close + 1;
       o.ok = true;
@@ -477,6 +495,7 @@ struct Compiler {
     Level(level);
     TextPosition first = key;
     SkipBlanks(first);
+    Started(first);
     if (PeekText(first) == ';' || PeekText(first) == ')') {
       r.ok = r.empty = true;
       r.stop = first;
@@ -538,6 +557,7 @@ struct Compiler {
   // ---- Statements ----
 
   Stmt* NewStatement(TextPosition start, int level) {
+    Started(start);
     Stmt* s = Fit(statements.Take());
     if (s == nullptr) return nullptr;
     *s = Stmt{};
@@ -886,6 +906,7 @@ struct Compiler {
     Level(level + 1);
     TextPosition first = p;
     SkipBlanks(first);
+    Started(first);
     if (PeekText(first) == '{') {
       b->block = true;
       b->open = first;
@@ -962,7 +983,8 @@ void CompileRoutine(Routine& r) {
 
 void ResetPools() {
   pures.count = evals.count = steps.count = arguments.count = calls.count = 0;
-  statements.count = bodies.count = lists.count = names.count = 0;
+  statements.count = bodies.count = lists.count = names.count = literals.count = 0;
+  std::fill(std::begin(starts), std::end(starts), 0);
   counts = {};
   CompiledGeneration = ScriptMemory::Generation();
 }
@@ -980,6 +1002,9 @@ void CompileProgram(TextPosition mainBody) {
     if (callees[row].valid) CompileRoutine(callees[row]);
   }
   CompileRoutine(mainEntry);
+  for (int i = 0; i < literals.count; i++) {
+    if (!StartsWithin(literals.items[i])) ScriptMemory::MarkLiteral(literals.items[i].from, literals.items[i].to);
+  }
 }
 
 }  // namespace

@@ -112,6 +112,10 @@ TEST(Engine, StoresIntoTheText) {
   RunBothWays({
       {"the next statement",
        SelfModifying("var _t;\nproc main() { _t = \"\"; _t[%0] = '7'; PrnDec_({3}); PrnDec_(4); }"), "", "74"},
+      {"statements that stand in a string literal",
+       SelfModifying("var _t, x, i;\nproc main() { _t = \"\"; for (i = 0; i < 2; i = i + 1) {\n"
+                     "  if (0) PrnStr_(\"a; x = {5}; PrnDec_(x); #\");\n  _t[%0] = '7';\n} }"),
+       "", "57"},
       {"a loop's own condition",
        SelfModifying("var _t, i;\nproc main() { _t = \"\"; for (i = 0; i < {8}; i = i + 1) { PrnDec_(i);"
                      " if (i = 2) _t[%0] = '4'; } }"),
