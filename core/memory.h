@@ -80,10 +80,11 @@ class ScriptMemory {
   // A string literal's characters are text that nothing reads but the
   // output of the text: the code compiled from the text holds only the
   // literal's address. So a store that changes a character inside a literal
-  // the code was compiled with, into another character that delimits
-  // nothing (no quote, apostrophe, ';', parenthesis, brace or NUL, which the
-  // walks over skipped text look for), reads no differently and leaves the
-  // generation standing. The marks hold for the generation they were made in.
+  // the code was compiled with (and in which no compiled code begins), into
+  // another character that delimits nothing (no quote, apostrophe, ';',
+  // parenthesis, brace or NUL, which the walks over skipped text look for),
+  // reads no differently and leaves the generation standing. The marks hold
+  // for the generation they were made in.
   static void MarkLiteral(uint32_t from, uint32_t to) {
     if (literalGeneration_ != generation_) {
       std::memset(literal_, 0, sizeof literal_);
