@@ -27,6 +27,8 @@ FaultRecord CurrentFault;
 FaultRecord FirstFault;
 int32_t NestingDepth = 0;
 int64_t StepBudget = kNoStepLimit;
+void (*StepBudgetSpent)() = nullptr;
+bool StepBudgetRefused = false;
 Console* ActiveConsole = nullptr;
 bool UseEngine = true;
 TextPosition RunCursor = 0;
@@ -59,6 +61,14 @@ TextPosition StoreConstant(const char* text) {
   return at;
 }
 
+bool RefillStepBudget() {
+  if (StepBudgetSpent != nullptr && !StepBudgetRefused) {
+    StepBudgetSpent();
+    StepBudgetRefused = StepBudget == 0;
+  }
+  return StepBudget > 0;
+}
+
 void ResetProgramState(Console* console) {
   ScriptMemory::Clear();
   std::memset(VariableTable, 0, sizeof VariableTable);
@@ -89,6 +99,7 @@ void ResetProgramState(Console* console) {
 
 void ResetForRun() {
   OperandDepth = 0;
+  StepBudgetRefused = false;
   ErrorPosition = kNoError;
   CurrentFault = FirstFault = {};
   RoutineCount = InstalledLibrary.BuiltinCount;

@@ -521,9 +521,10 @@ bool RunDo(const Stmt& s, Activation& a) {
 bool RunWalker(const Stmt& s, Activation& a) { return WalkStatement(s, a); }
 
 // One statement of a body: counted against the step budget as the walker
-// counts it; the statement that finds the budget spent is the walker's.
+// counts it. When the budget is spent and not refilled, the statement is the
+// walker's, which stops the run there.
 [[gnu::always_inline]] inline bool RunCounted(const Stmt& s, Activation& a) {
-  if (StepBudget == 0) [[unlikely]] {
+  if (StepBudget == 0 && !RefillStepBudget()) [[unlikely]] {
     TextPosition p = s.start;
     NestingDepth = a.nesting + s.level;
     ExecStatement(p, a.BodyScope());
