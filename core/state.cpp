@@ -1,6 +1,7 @@
 // Interpreter state: the one definition of every shared table (see state.h).
 #include "core/state.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/names.h"
@@ -29,6 +30,8 @@ int32_t NestingDepth = 0;
 int64_t StepBudget = kNoStepLimit;
 void (*StepBudgetSpent)() = nullptr;
 bool StepBudgetRefused = false;
+int32_t CallDepthLimit = kMaxCallDepth;
+int32_t NestingLimit = kMaxNesting;
 Console* ActiveConsole = nullptr;
 bool UseEngine = true;
 TextPosition RunCursor = 0;
@@ -59,6 +62,11 @@ TextPosition StoreConstant(const char* text) {
   ScriptMemory::StoreBytes(at, text, n);
   nextConstant += TextPosition(n + 1);  // a NUL after each name
   return at;
+}
+
+void SetDepthLimits(int32_t calls, int32_t nesting) {
+  CallDepthLimit = std::clamp(calls, 1, kMaxCallDepth);
+  NestingLimit = std::clamp(nesting, 1, kMaxNesting);
 }
 
 bool RefillStepBudget() {

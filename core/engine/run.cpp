@@ -261,7 +261,7 @@ bool RunScript(const Call& c, Activation& a) {
 }  // namespace
 
 bool RunCall(const Call& c, Activation& a, int32_t) {
-  if (CallDepth >= kMaxCallDepth) return WalkCall(c, a);
+  if (CallDepth >= CallDepthLimit) return WalkCall(c, a);
   return c.builtin ? RunBuiltin(c, a) : RunScript(c, a);
 }
 
