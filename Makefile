@@ -1,8 +1,9 @@
 # Thin wrapper over CMake: `make run` builds the interpreter alone and runs an
 # example, `make test` builds everything and runs the whole test suite.
 # `make windows` cross-builds vorla.exe with MinGW-w64, `make windows-test`
-# runs its suite under Wine. `make web` builds vorla.js for Node.js with
-# Emscripten, `make web-test` runs the WebAssembly build's suite under Node.js.
+# runs its suite under Wine. `make web` builds the page with Emscripten into
+# build-web/page, `make web-test` runs the WebAssembly build's suite under
+# Node.js and the page's in Chromium.
 BUILD ?= build
 WINDOWS_BUILD ?= build-windows
 WEB_BUILD ?= build-web
@@ -38,7 +39,7 @@ web web-test: export NODE_PATH := $(if $(NODE_PATH),$(NODE_PATH):)/usr/share/nod
 
 web:
 	emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	cmake --build $(WEB_BUILD) -j2 --target vorla
+	cmake --build $(WEB_BUILD) -j2 --target page vorla
 
 web-test: web
 	cmake --build $(WEB_BUILD) -j2
