@@ -196,7 +196,7 @@ FaultKind CalleeFault(TextPosition p, int row, Kind kind) {
   if (RoutineTable[row].kind != kind) {
     return kind == Kind::Function ? FaultKind::ProcedureInExpression : FaultKind::FunctionAsStatement;
   }
-  if (CallDepth >= kMaxCallDepth) return FaultKind::CallsTooDeep;
+  if (CallDepth >= CallDepthLimit) return FaultKind::CallsTooDeep;
   if (row == InstalledLibrary.LineInputRow && EvaluatingInputLine) return FaultKind::InputInTypedLine;
   if (PeekText(p + TextPosition(RoutineTable[row].NameLength)) == kNul) return FaultKind::NameAtEndOfText;
   return FaultKind::None;
@@ -204,7 +204,7 @@ FaultKind CalleeFault(TextPosition p, int row, Kind kind) {
 
 // name(args) of either kind: the character after the name is taken as '('.
 // The routine must exist, be of the right kind, and the call must not nest
-// deeper than kMaxCallDepth; a name that is no routine keeps the slots it
+// deeper than CallDepthLimit; a name that is no routine keeps the slots it
 // could have meant, for the names suggested. Answers whether the call was
 // made; `result` is then its Value (0 for a procedure).
 [[nodiscard]] bool TakeCall(TextPosition& p, Scope scope, Kind kind, Value& result) {
@@ -213,7 +213,7 @@ FaultKind CalleeFault(TextPosition p, int row, Kind kind) {
   if (FaultKind refused = CalleeFault(p, row, kind); refused != FaultKind::None) {
     const Visible visible(scope);
     Fault(p, refused, refused == FaultKind::UnknownName ? FaultDetails{.number = visible.top, .extra = visible.base}
-                                                         : FaultDetails{.row = row, .number = kMaxCallDepth});
+                                                         : FaultDetails{.row = row, .number = CallDepthLimit});
     return false;
   }
   const RoutineEntry& e = RoutineTable[row];

@@ -256,7 +256,7 @@ void RunCountedStatement(TextPosition& p, Scope scope) {
 bool ExecStatement(TextPosition& p, Scope scope) {
   SkipBlanks(p);
   if (HasError()) return true;
-  if (StepBudget == 0) {
+  if (StepBudget == 0 && !RefillStepBudget()) {
     RequestStop();
     return true;
   }

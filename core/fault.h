@@ -20,13 +20,13 @@ enum class FaultKind : uint8_t {
   BadCharacterLiteral,   // an apostrophe that opens no 'c'
   AddressOutside,        // origin: the name; number: the address; extra: the variable's Value
   OperandsFull,          // number: kMaxOperands
-  NestingTooDeep,        // number: kMaxNesting
+  NestingTooDeep,        // number: NestingLimit
   // Names and calls.
   UnknownName,            // neither a variable nor a routine; number, extra: the top and the base of
                           // the slots it could have meant (names.h's Visible), below both the globals
   ProcedureInExpression,  // row
   FunctionAsStatement,    // row
-  CallsTooDeep,           // row; number: kMaxCallDepth
+  CallsTooDeep,           // row; number: CallDepthLimit
   InputInTypedLine,       // row: Input_ called from the line typed for it
   NameAtEndOfText,        // a call's name with nothing after it
   ArgumentExpected,       // a built-in's argument that leaves no Value

@@ -1,6 +1,7 @@
 // Interpreter state: the one definition of every shared table (see state.h).
 #include "core/state.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/names.h"
@@ -27,6 +28,10 @@ FaultRecord CurrentFault;
 FaultRecord FirstFault;
 int32_t NestingDepth = 0;
 int64_t StepBudget = kNoStepLimit;
+void (*StepBudgetSpent)() = nullptr;
+bool StepBudgetRefused = false;
+int32_t CallDepthLimit = kMaxCallDepth;
+int32_t NestingLimit = kMaxNesting;
 Console* ActiveConsole = nullptr;
 bool UseEngine = true;
 TextPosition RunCursor = 0;
@@ -59,6 +64,19 @@ TextPosition StoreConstant(const char* text) {
   return at;
 }
 
+void SetDepthLimits(int32_t calls, int32_t nesting) {
+  CallDepthLimit = std::clamp(calls, 1, kMaxCallDepth);
+  NestingLimit = std::clamp(nesting, 1, kMaxNesting);
+}
+
+bool RefillStepBudget() {
+  if (StepBudgetSpent != nullptr && !StepBudgetRefused) {
+    StepBudgetSpent();
+    StepBudgetRefused = StepBudget == 0;
+  }
+  return StepBudget > 0;
+}
+
 void ResetProgramState(Console* console) {
   ScriptMemory::Clear();
   std::memset(VariableTable, 0, sizeof VariableTable);
@@ -89,6 +107,7 @@ void ResetProgramState(Console* console) {
 
 void ResetForRun() {
   OperandDepth = 0;
+  StepBudgetRefused = false;
   ErrorPosition = kNoError;
   CurrentFault = FirstFault = {};
   RoutineCount = InstalledLibrary.BuiltinCount;

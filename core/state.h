@@ -84,6 +84,10 @@ extern FaultRecord CurrentFault;                 // what the fault at ErrorPosit
 extern FaultRecord FirstFault;                   // the fault that a statement re-pointed first
 extern int32_t NestingDepth;                     // bodies and expressions now running
 extern int64_t StepBudget;                       // statements left before a stop (kNoStepLimit: none)
+extern void (*StepBudgetSpent)();                // may refill a spent StepBudget (see RefillStepBudget)
+extern bool StepBudgetRefused;                   // StepBudgetSpent set no new budget in this run
+extern int32_t CallDepthLimit;                   // nested calls a run allows (see SetDepthLimits)
+extern int32_t NestingLimit;                     // nesting levels a run allows (see SetDepthLimits)
 extern Console* ActiveConsole;                   // where output goes and keys come from
 extern bool UseEngine;                           // run bodies compiled (a process setting, not reset)
 extern TextPosition RunCursor;                   // where main's body left the cursor
@@ -105,6 +109,21 @@ void ResetProgramState(Console* console);
 void ResetForRun();
 // Copies a name into the constant area and answers where it stands.
 TextPosition StoreConstant(const char* text);
+
+// The depth limits of every later run: kMaxCallDepth and kMaxNesting where
+// the host's stack holds them, lower where it is smaller (clamped to 1 ..
+// those). The walker and the engine check both where they check the
+// constants' values, with the same faults. A process setting, not reset.
+void SetDepthLimits(int32_t calls, int32_t nesting);
+
+// The statement about to run finds StepBudget spent. StepBudgetSpent, when
+// set, may set a new budget (and do what it must between slices of a run,
+// such as letting a host's event loop go on); answers whether it did, and the
+// run goes on. Otherwise the run stops there, as without a hook, and the hook
+// is not asked again in this run. Both executors ask at the same statements,
+// so they pace a run alike. The hook is a process setting, not reset; the
+// per-statement cost stays one compare.
+[[nodiscard]] bool RefillStepBudget();
 
 // Errors go through one door. Fault records a fault position with its kind,
 // but never replaces a stop request with an error. A fault recorded while one
@@ -145,15 +164,15 @@ inline void Push(Value v, TextPosition at) {
 }
 inline Value Pop() { return OperandStack[--OperandDepth]; }
 
-// Every recursive routine enters one nesting level; past kMaxNesting the
+// Every recursive routine enters one nesting level; past NestingLimit the
 // construct at `at` is a fault instead of a deeper host recursion.
 class NestingLevel {
  public:
-  explicit NestingLevel(TextPosition at) : entered_(NestingDepth < kMaxNesting) {
+  explicit NestingLevel(TextPosition at) : entered_(NestingDepth < NestingLimit) {
     if (entered_) {
       NestingDepth++;
     } else {
-      Fault(at, FaultKind::NestingTooDeep, {.number = kMaxNesting});
+      Fault(at, FaultKind::NestingTooDeep, {.number = NestingLimit});
     }
   }
   ~NestingLevel() {

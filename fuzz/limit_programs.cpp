@@ -188,7 +188,7 @@ void ReachCallDepth(Build& b) {
   const std::string first = b.program.NewRoutineName();
   const bool mutual = b.c.Chance(40);
   const std::string second = mutual ? b.program.NewRoutineName() : first;
-  const std::string calls = std::to_string(kMaxCallDepth + edge);
+  const std::string calls = std::to_string(CallDepthLimit + edge);
   // %c the counter, %n the calls, %r the routine called.
   static const char* kForms[] = {"if (%c < %n) %r();", "if (%c < %n) { %r(); }", "if (%c >= %n) ; else %r();",
                                  "do { if (%c < %n) %r(); } while (0);"};
@@ -222,16 +222,19 @@ void ReachNesting(Build& b) {
   Plan(b, edge, FaultKind::NestingTooDeep);
   // Two slots a level (the result and the parameter).
   const int most = (kMaxVariables - LiveSlots(b.program)) / 2 - 1;
-  const int depth = b.c.Between(std::min(most, 30), std::min(most, 50));
+  int depth = b.c.Between(std::min(most, 30), std::min(most, 50));
   const int blocks = b.c.Between(0, 3);
   const int calls = b.c.Between(0, 4), prefixes = b.c.Between(0, 12);
-  const int target = kMaxNesting + edge;
+  const int target = NestingLimit + edge;
   const int perLevel = 3 + blocks + calls + 2 * prefixes;
+  // Under a low limit, fewer levels of the recursion, each with a parenthesis.
+  depth = std::min(depth, std::max(1, (target - 5) / (perLevel + 1)));
   // The last level reaches the limit in parentheses, or in blocks (fewer:
   // they take more text), where the body of an empty do loop and its
   // condition stand as deep as the right-hand side.
   const bool blocksAtBottom = b.c.Chance(30);
-  const int parens = (target - 5 - depth * perLevel) / depth - int(blocksAtBottom ? 0 : b.c.Below(3));
+  const int parens =
+      std::max(0, (target - 5 - depth * perLevel) / depth - int(blocksAtBottom ? 0 : b.c.Below(3)));
   const int last = target - 5 - depth * (perLevel + parens);
   // Parentheses, with the calls and prefixes among them.
   std::vector<int> units(size_t(std::max(parens, 0)), 0);

@@ -6,9 +6,10 @@
 
 namespace vorla {
 
-// The stack the program runs RunProgram on. The nesting limits (kMaxNesting,
-// kMaxCallDepth) are fixed, so the deepest nesting a script can reach takes a
-// known amount of stack: about 10 MiB measured, 23 MiB under the sanitizers.
+// The stack the program runs RunProgram on. The native depth limits
+// (kMaxNesting, kMaxCallDepth; a platform with less stack lowers them) are
+// fixed, so the deepest nesting a script can reach takes a known amount of
+// stack: about 10 MiB measured, 23 MiB under the sanitizers.
 // Half of this is the margin for shapes of nesting not measured.
 // tests/unit/limits_test.cpp measures the deepest shapes in every build and
 // fails once they take more than half: a change that makes the evaluator's or

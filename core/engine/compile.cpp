@@ -976,7 +976,7 @@ void CompileRoutine(Routine& r) {
   r.nestingLimit = r.operandLimit = r.slotLimit = -1;
   if (!r.compiled) return;
   counts.routinesCompiled++;
-  r.nestingLimit = kMaxNesting - r.maxLevel;
+  r.nestingLimit = NestingLimit - r.maxLevel;
   r.operandLimit = kMaxOperands - r.maxOperands;
   r.slotLimit = kMaxVariables - r.maxLocals;
 }

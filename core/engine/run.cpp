@@ -260,7 +260,7 @@ bool RunScript(const Call& c, Activation& a) {
 }  // namespace
 
 bool RunCall(const Call& c, Activation& a, int32_t) {
-  if (CallDepth >= kMaxCallDepth) return WalkCall(c, a);
+  if (CallDepth >= CallDepthLimit) return WalkCall(c, a);
   return c.builtin ? RunBuiltin(c, a) : RunScript(c, a);
 }
 
@@ -532,16 +532,25 @@ bool RunDo(const Stmt& s, Activation& a) {
 
 bool RunWalker(const Stmt& s, Activation& a) { return WalkStatement(s, a); }
 
-// One statement of a body: counted against the step budget as the walker
-// counts it; the statement that finds the budget spent is the walker's.
-[[gnu::always_inline]] inline bool RunCounted(const Stmt& s, Activation& a) {
-  if (StepBudget == 0) [[unlikely]] {
-    TextPosition p = s.start;
-    NestingDepth = a.nesting + s.level;
-    ExecStatement(p, a.BodyScope());
-    a.cursor = p;
-    return true;
+// The statement finds the step budget spent: it runs when the budget is
+// refilled; otherwise it is the walker's, which stops the run there. Out of
+// line, so that the statements of a body pay only the compare.
+[[gnu::noinline, gnu::cold]] bool RunAfterSpentBudget(const Stmt& s, Activation& a) {
+  if (RefillStepBudget()) {
+    StepBudget--;
+    return s.run(s, a);
   }
+  TextPosition p = s.start;
+  NestingDepth = a.nesting + s.level;
+  ExecStatement(p, a.BodyScope());
+  a.cursor = p;
+  return true;
+}
+
+// One statement of a body: counted against the step budget as the walker
+// counts it.
+[[gnu::always_inline]] inline bool RunCounted(const Stmt& s, Activation& a) {
+  if (StepBudget == 0) [[unlikely]] return RunAfterSpentBudget(s, a);
   StepBudget--;
   return s.run(s, a);
 }

@@ -174,5 +174,45 @@ TEST(Engine, LimitsReachedThroughCalls) {
               1000);
 }
 
+// A host's hook on the spent step budget: it marks the output where it was
+// asked, and sets a new budget of five statements nine times, then none.
+int hookCalls = 0;
+void MarkAndRefill() {
+  static constexpr uint8_t kMark = '|';
+  ActiveConsole->Write(&kMark, 1);
+  if (++hookCalls <= 9) StepBudget = 5;
+}
+
+// The hook is asked at the same statements both ways, and the run goes on
+// while it refills: through loops, calls, a recursion and a hand-over to the
+// walker; once it refills nothing, the run stops there.
+TEST(Engine, StepBudgetHookPacesBothWaysAlike) {
+  LargeStack stack;
+  StepBudgetSpent = MarkAndRefill;
+  auto hooked = [&stack](const char* name, const std::string& script, const std::string& output) {
+    SCOPED_TRACE(name);
+    InputRun runs[2];
+    for (bool engine : {true, false}) {
+      UseEngine = engine;
+      hookCalls = 0;
+      runs[engine] = RunInput(reinterpret_cast<const uint8_t*>(script.data()), script.size(), stack, 3);
+      EXPECT_EQ(runs[engine].output, output) << (engine ? "compiled" : "walked");
+    }
+    UseEngine = true;
+    EXPECT_TRUE(runs[0].SameAs(runs[1])) << Describe(runs[0]) << "\n" << Describe(runs[1]);
+  };
+  hooked("a loop", "var i;\nproc main() for (i = 0; i < 40; i = i + 1) PrnDec_(i % 10);",
+         "0|12|345|67|890|12|345|67|890|12|");
+  hooked("calls and a recursion",
+         "var n;\nproc r(k) { if (k > 0) { PrnDec_(k); r(k - 1); } }\nproc main() for (n = 0; n < 9; n = n + 1) r(3);",
+         "|32|1|3|21||32|1|3|21|");
+  hooked("a hand-over to the walker",
+         SelfModifying("var _t, i;\nfunc zap() { _t[%0] = '3'; return = 1; }\n"
+                       "proc main() { _t = \"\"; for (i = 0; i < 9 * {9}; i = i + zap()) PrnDec_(i); }"),
+         "|01|2|3|4|56|7|8|9|1011|");
+  hooked("the end within the budget", "proc main() { PrnDec_(1); PrnDec_(2); }", "12");
+  StepBudgetSpent = nullptr;
+}
+
 }  // namespace
 }  // namespace vorla::fuzz

@@ -151,6 +151,18 @@ TEST(GeneratedPrograms, DISABLED_HeldShapesRunTheSameBothWays) {
   for (const Shape& shape : HeldShapes()) EXPECT_GE(Programs(tally, shape.name), 20) << shape.name;
 }
 
+// A platform whose stack is small lowers the depth limits (as the page does):
+// both ways keep the lowered ones, exactly, one below and one past.
+TEST(GeneratedPrograms, LimitProgramsKeepLoweredDepthLimits) {
+  SetDepthLimits(250, 800);
+  const Tally tally = RunFamily(Family::Limits, kLimitPrograms / 2, 2'000'000);
+  SetDepthLimits(kMaxCallDepth, kMaxNesting);
+  for (const char* limit : {"call-depth", "nesting-depth"}) {
+    ASSERT_TRUE(tally.overLimit.count(limit)) << limit;
+    for (int over : {-1, 0, 1}) EXPECT_TRUE(tally.overLimit.at(limit).count(over)) << limit << " " << over;
+  }
+}
+
 TEST(GeneratedPrograms, TheSameChoicesMakeTheSameProgram) {
   for (uint64_t seed = 0; seed < 50; seed++) {
     const std::vector<uint8_t> choices = Seeded(seed);
