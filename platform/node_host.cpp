@@ -1,8 +1,6 @@
 // The platform under the program entry in the WebAssembly build for Node.js:
 // the console on Node's standard streams, the interpreter on Node's own
-// thread, and the C library's texts for error codes.
-#include <cstring>
-
+// thread.
 #include "platform/host.h"
 #include "platform/node_console.h"
 
@@ -19,7 +17,5 @@ int RunOnStack(size_t, void (*body)(void*), void* data) {
   body(data);
   return 0;
 }
-
-std::string SystemErrorText(int code) { return std::strerror(code); }
 
 }  // namespace vorla

@@ -2,10 +2,7 @@
 // interpreter's thread from pthreads, which takes the signals the console
 // catches.
 #include <pthread.h>
-#include <sys/stat.h>
 #include <signal.h>
-
-#include <cstring>
 
 #include "platform/host.h"
 #include "platform/terminal_console.h"
@@ -51,13 +48,6 @@ int RunOnStack(size_t stackBytes, void (*body)(void*), void* data) {
   pthread_attr_destroy(&attr);
   pthread_sigmask(SIG_SETMASK, &old, nullptr);
   return error;
-}
-
-std::string SystemErrorText(int code) { return std::strerror(code); }
-
-bool IsFolder(const char* path) {
-  struct stat status {};
-  return stat(path, &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 }  // namespace vorla

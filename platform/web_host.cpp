@@ -1,8 +1,6 @@
 // The platform under the program entry in the page (web/): the page's
 // console, the interpreter on the browser's own stack with the depth limits
-// that stack holds, and the C library's texts for error codes.
-#include <cstring>
-
+// that stack holds.
 #include "core/state.h"
 #include "platform/host.h"
 #include "platform/web_console.h"
@@ -36,7 +34,5 @@ int RunOnStack(size_t, void (*body)(void*), void* data) {
   body(data);
   return 0;
 }
-
-std::string SystemErrorText(int code) { return std::strerror(code); }
 
 }  // namespace vorla
