@@ -41,7 +41,7 @@ GeneratedProgram Generate(Family family, const uint8_t* data, size_t size, int a
     const int shapes = attempt + 1 == kTries ? 1 : c.Between(1, 3);
     for (int i = 0; i < shapes; i++) {
       someStatements(2);
-      Emit(b, c.Pick(family == Family::Held ? HeldShapes() : SelfModifyingShapes()));
+      Emit(b, c.Pick(SelfModifyingShapes()));
     }
   } else {
     // The limit comes first, counted from the prologue on.

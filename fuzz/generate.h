@@ -16,10 +16,8 @@ namespace vorla::fuzz {
 
 struct InputRun;
 
-// Held: self-modifying programs of the shapes that find a fault today's
-// engine still has; never chosen by the first byte (kFamilies counts the
-// others).
-enum class Family : uint8_t { SelfModifying, Limits, Held };
+// The first byte of an input chooses the family.
+enum class Family : uint8_t { SelfModifying, Limits };
 inline constexpr int kFamilies = 2;
 
 // What a program is built to end with. A limit program is computed from how

@@ -767,22 +767,14 @@ constexpr Shape kSelfModifyingShapes[] = {
     {"keywords", Keywords},
     {"statement-swap", StatementSwap},
     {"word-store", WordStore},
+    // Statements that stand in a string literal and run when the walker
+    // skips an unbraced body up to a `;` inside it; a store changes one of
+    // their digits into another, which leaves the text generation standing.
+    {"literal-code", LiteralCode},
 };
 
 }  // namespace
 
-// Shapes whose programs today's engine runs differently from the walker:
-// made only for Family::Held, until the engine is fixed; then they move into
-// the table above.
-constexpr Shape kHeldShapes[] = {
-    // A store into a literal that changes a character into another one that
-    // delimits nothing leaves the text generation standing, but the walker
-    // runs the literal's tail as statements after a skip that stops inside
-    // it, and compiled code keeps running them as they were.
-    {"literal-code", LiteralCode},
-};
-
 std::span<const Shape> SelfModifyingShapes() { return kSelfModifyingShapes; }
-std::span<const Shape> HeldShapes() { return kHeldShapes; }
 
 }  // namespace vorla::fuzz

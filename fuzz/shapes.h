@@ -42,8 +42,5 @@ struct Shape {
 
 std::span<const Shape> SelfModifyingShapes();
 std::span<const Shape> LimitShapes();
-// Shapes held back: their programs find a fault that today's engine still
-// has (Family::Held).
-std::span<const Shape> HeldShapes();
 
 }  // namespace vorla::fuzz
