@@ -21,22 +21,19 @@ void StreamConsole::Send(const uint8_t* bytes, size_t count) {
 }
 
 void StreamConsole::Flush() {
-  Send(out_, outLength_);
-  outLength_ = 0;
+  Send(out_.Bytes(), out_.Length());
+  out_.Clear();
 }
 
 void StreamConsole::Write(const uint8_t* bytes, size_t count) {
   if (count > 0) lastByte_ = bytes[count - 1];
   while (count > 0 && writeError_ == 0) {
-    if (outLength_ == kOutputBufferSize) Flush();
-    if (outLength_ == 0 && count >= kOutputBufferSize) {
+    if (out_.Full()) Flush();
+    if (out_.Empty() && count >= OutputBuffer::kSize) {
       Send(bytes, count);
       return;
     }
-    size_t n = kOutputBufferSize - outLength_;
-    if (n > count) n = count;
-    std::memcpy(out_ + outLength_, bytes, n);
-    outLength_ += n;
+    const size_t n = out_.Put(bytes, count);
     bytes += n;
     count -= n;
   }
@@ -45,12 +42,8 @@ void StreamConsole::Write(const uint8_t* bytes, size_t count) {
 void StreamConsole::WriteRepeated(uint8_t byte, size_t count) {
   if (count > 0) lastByte_ = byte;
   while (count > 0 && writeError_ == 0) {
-    if (outLength_ == kOutputBufferSize) Flush();
-    size_t n = kOutputBufferSize - outLength_;
-    if (n > count) n = count;
-    std::memset(out_ + outLength_, byte, n);
-    outLength_ += n;
-    count -= n;
+    if (out_.Full()) Flush();
+    count -= out_.PutRepeated(byte, count);
   }
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "platform/host.h"
+#include "platform/output_buffer.h"
 
 namespace vorla {
 
@@ -25,7 +26,6 @@ namespace vorla {
 // dropped.
 class StreamConsole : public HostConsole {
  public:
-  static constexpr size_t kOutputBufferSize = 64 * 1024;
   static constexpr size_t kInputBufferSize = 4096;
 
   int WriteError() const override { return writeError_; }
@@ -88,10 +88,9 @@ class StreamConsole : public HostConsole {
   int readError_ = 0;        // the code of the read that failed, which also ended the input
   bool afterCR_ = false;     // piped input: an LF right after a CR is part of it
   int pushedKey_ = kNoKey;   // a key KeyWaiting took and ReadKey has not
-  size_t outLength_ = 0;
   size_t inStart_ = 0;
   size_t inEnd_ = 0;
-  uint8_t out_[kOutputBufferSize];
+  OutputBuffer out_;
   uint8_t in_[kInputBufferSize];
 };
 

@@ -4,8 +4,6 @@
 
 #include <emscripten.h>
 
-#include <cstring>
-
 #include "core/chars.h"
 #include "core/state.h"
 
@@ -95,8 +93,8 @@ void WebConsole::Stop() {
 // ---- Output ----
 
 double WebConsole::HandOver() {
-  const double backlog = outLength_ > 0 ? PageWrite(out_, outLength_) : 0;
-  outLength_ = 0;
+  const double backlog = out_.Empty() ? 0 : PageWrite(out_.Bytes(), out_.Length());
+  out_.Clear();
   return backlog;
 }
 
@@ -109,11 +107,8 @@ void WebConsole::Flush() {
 void WebConsole::Write(const uint8_t* bytes, size_t count) {
   if (count > 0) lastByte_ = bytes[count - 1];
   while (count > 0) {
-    if (outLength_ == kOutputBufferSize) Flush();
-    size_t n = kOutputBufferSize - outLength_;
-    if (n > count) n = count;
-    std::memcpy(out_ + outLength_, bytes, n);
-    outLength_ += n;
+    if (out_.Full()) Flush();
+    const size_t n = out_.Put(bytes, count);
     bytes += n;
     count -= n;
   }
@@ -122,12 +117,8 @@ void WebConsole::Write(const uint8_t* bytes, size_t count) {
 void WebConsole::WriteRepeated(uint8_t byte, size_t count) {
   if (count > 0) lastByte_ = byte;
   while (count > 0) {
-    if (outLength_ == kOutputBufferSize) Flush();
-    size_t n = kOutputBufferSize - outLength_;
-    if (n > count) n = count;
-    std::memset(out_ + outLength_, byte, n);
-    outLength_ += n;
-    count -= n;
+    if (out_.Full()) Flush();
+    count -= out_.PutRepeated(byte, count);
   }
 }
 

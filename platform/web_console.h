@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/host.h"
+#include "platform/output_buffer.h"
 
 namespace vorla {
 
@@ -34,7 +35,6 @@ namespace vorla {
 // stay false and 0. One WebConsole at a time.
 class WebConsole final : public HostConsole {
  public:
-  static constexpr size_t kOutputBufferSize = 64 * 1024;
   static constexpr double kSliceMs = 15;
   static constexpr int64_t kStepsBetweenLooks = 4096;  // statements between two looks at the clock
   static constexpr size_t kBacklogBytes = 64 * 1024;
@@ -75,8 +75,7 @@ class WebConsole final : public HostConsole {
   bool stopping_ = false;      // Stop was pressed, or ESC waited through a slice
   double sliceStart_ = 0;      // when the run last came back from the browser, in ms
   uint8_t lastByte_ = '\n';    // the last output byte; the start counts as a line's
-  size_t outLength_ = 0;
-  uint8_t out_[kOutputBufferSize];
+  OutputBuffer out_;
 };
 
 }  // namespace vorla

@@ -223,7 +223,7 @@ void WindowsConsole::Restore() {
 
 int WindowsConsole::WriteOut(const uint8_t* bytes, size_t count) {
   while (count > 0) {
-    DWORD chunk = count < kOutputBufferSize ? DWORD(count) : DWORD(kOutputBufferSize);
+    DWORD chunk = count < OutputBuffer::kSize ? DWORD(count) : DWORD(OutputBuffer::kSize);
     DWORD written = 0;
     if (!WriteFile(gOutput, bytes, chunk, &written, nullptr)) return int(GetLastError());
     if (written == 0) return ERROR_WRITE_FAULT;
