@@ -17,6 +17,6 @@ if(NOT VORLA_CHROMIUM)
   return()
 endif()
 add_test(NAME web_page
-  COMMAND ${VORLA_NODE} --test-reporter=spec ${CMAKE_CURRENT_LIST_DIR}/test_page.mjs
+  COMMAND ${VORLA_NODE} --test-reporter=tap ${CMAKE_CURRENT_LIST_DIR}/test_page.mjs
           ${CMAKE_BINARY_DIR}/npm ${CMAKE_BINARY_DIR}/page ${VORLA_CHROMIUM} ${CMAKE_BINARY_DIR})
 set_tests_properties(web_page PROPERTIES TIMEOUT 600)
