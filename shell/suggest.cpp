@@ -56,16 +56,16 @@ struct Closest {
   }
 };
 
-// Past a string, a character literal or a comment at p, or p itself.
-TextPosition PastLiteral(const TextReader& text, TextPosition p) {
-  const uint8_t c = text.Byte(p);
+// Past a string, a character literal or a comment (with the blanks after it)
+// at p, or p itself. Only positions in the script's text come here.
+TextPosition PastLiteral(TextPosition p) {
+  const uint8_t c = PeekText(p);
   if (c == '#') {
-    while (text.Byte(p) != kCR && text.Byte(p) != kNul) p++;
+    SkipLongBlanks(p);
   } else if (c == kQuote) {
-    p++;
-    while (text.Byte(p) != kQuote && text.Byte(p) != kNul) p++;
-    if (text.Byte(p) == kQuote) p++;
-  } else if (c == kApostrophe && text.Byte(p + 2) == kApostrophe) {
+    p = StringEnd(p);
+    if (PeekText(p) == kQuote) p++;
+  } else if (c == kApostrophe && CharacterAt(p)) {
     p += 3;
   }
   return p;
@@ -110,10 +110,14 @@ std::string ClosestName(const TextReader& text, const FaultRecord& fault) {
   return closest.best;
 }
 
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) { return Folded(x) == Folded(y); });
+}
+
 TextPosition DeclarationOf(const TextReader& text, std::string_view name) {
   TextPosition p = SourceStart;
   while (InSource(p) && text.Byte(p) != kNul) {
-    if (TextPosition past = PastLiteral(text, p); past != p) {
+    if (TextPosition past = PastLiteral(p); past != p) {
       p = past;
       continue;
     }
