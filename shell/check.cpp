@@ -24,13 +24,14 @@ class Report : public Findings {
  public:
   Report(const char* file, bool colour) : file_(file), colour_(colour) {}
 
-  void Found(const FaultRecord& finding) override { Add(finding.at, IsTrap(finding.kind), Compose(finding)); }
+  void Found(const FaultRecord& finding) override {
+    Add(finding.at, IsTrap(finding.kind), ComposeFinding(finding, file_, colour_));
+  }
 
   void Add(TextPosition at, bool warning, std::string text) {
     (warning ? warnings_ : errors_)++;
     found_.emplace_back(at, std::move(text));
   }
-  std::string Compose(const FaultRecord& finding) const { return ComposeFinding(finding, file_, colour_); }
 
   // The findings in the order of the text, then "2 errors, 1 warning in s.vl".
   std::string Text() {
@@ -56,18 +57,15 @@ class Report : public Findings {
 // The head of the script as a run reads it: a fault in it, no `main`, or
 // text after the place where reading the definitions stops.
 void CheckHead(Report& report, const char* file, bool colour) {
-  const TextPosition end = ReadDefinitions();
-  const FaultRecord fault = HasError() ? CurrentFault : FaultRecord{};
+  RunEnd run{};
+  ReadHead(run);
   if (FindRoutine(MainName) < 0) {
-    RunEnd run{};
     run.outcome = RunOutcome::MissingMain;
-    run.definitionsEnd = end;
-    run.definitionsFault = fault;
-    report.Add(end, false, ComposeDiagnostic(run, file, colour));
-  } else if (fault.kind != FaultKind::None) {
-    report.Add(fault.at, false, report.Compose(fault));
+    report.Add(run.definitionsEnd, false, ComposeDiagnostic(run, file, colour));
+  } else if (run.definitionsFault.kind != FaultKind::None) {
+    report.Found(run.definitionsFault);
   } else {
-    TextPosition after = end;
+    TextPosition after = run.definitionsEnd;
     SkipBlanks(after);
     if (PeekText(after) != kNul) report.Found(FaultRecord{.at = after, .kind = FaultKind::DefinitionsEnd, .details = {}});
   }

@@ -12,6 +12,7 @@
 #include "core/chars.h"
 #include "core/scan.h"
 #include "shell/rules.h"
+#include "shell/suggest.h"
 #include "shell/text_reader.h"
 
 namespace vorla {
@@ -99,18 +100,6 @@ constexpr bool InKindOrder() {
   return true;
 }
 static_assert(InKindOrder(), "the reasons follow the order of FaultKind");
-
-// Whether a and b spell the same letters, whatever their case.
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); i++) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 // One diagnostic being composed: the run, how places are named, and the text.
 class Explainer {

@@ -64,9 +64,13 @@ TextPosition ReadDefinitions() {
   return p;
 }
 
+void ReadHead(RunEnd& head) {
+  head.definitionsEnd = ReadDefinitions();
+  head.definitionsFault = HasError() ? CurrentFault : FaultRecord{};
+}
+
 RunOutcome RunProgram() {
-  lastRun.definitionsEnd = ReadDefinitions();
-  lastRun.definitionsFault = HasError() ? CurrentFault : FaultRecord{};
+  ReadHead(lastRun);
   int main = FindRoutine(MainName);
   if (main < 0) {
     PrintConstant("\nmain() ?");

@@ -36,6 +36,10 @@ struct RunEnd {
 };
 const RunEnd& LastRunEnd();
 
+// ReadDefinitions, keeping in `head` where reading stopped and the fault
+// pending there, as a run and a check both need them.
+void ReadHead(RunEnd& head);
+
 // 1 plus the line ends of the loaded text before `at`; a position outside the
 // text (in a typed input line) is on line 1.
 Value LineOf(TextPosition at);

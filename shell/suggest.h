@@ -18,6 +18,9 @@ namespace vorla {
 // the first routine. "" when no name is close.
 std::string ClosestName(const TextReader& text, const FaultRecord& fault);
 
+// Whether a and b spell the same letters, whatever their case.
+bool SameIgnoringCase(std::string_view a, std::string_view b);
+
 // Where the script declares a variable named `name`, in a `var` line or a
 // parameter list (strings and comments aside), or 0 when it declares none.
 TextPosition DeclarationOf(const TextReader& text, std::string_view name);

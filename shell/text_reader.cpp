@@ -38,21 +38,19 @@ std::string TextReader::NameBefore(TextPosition p) const {
   return p < end ? NameAt(p) : "";
 }
 
+std::string TextReader::Spelled(TextPosition name, int32_t length) const {
+  std::string spelled;
+  for (int32_t i = 0; i < length && spelled.size() < kLongestNameShown; i++) spelled += char(Byte(name + TextPosition(i)));
+  return spelled;
+}
+
 std::string TextReader::RoutineName(int32_t row) const {
   if (row < 0 || row >= RoutineCount) return "?";
-  std::string name;
-  for (int32_t i = 0; i < RoutineTable[row].NameLength && name.size() < kLongestNameShown; i++) {
-    name += char(Byte(RoutineTable[row].Name + TextPosition(i)));
-  }
-  return name;
+  return Spelled(RoutineTable[row].Name, RoutineTable[row].NameLength);
 }
 
 std::string TextReader::VariableName(int32_t slot) const {
-  std::string name;
-  for (int32_t i = 0; i < VariableTable[slot].NameLength && name.size() < kLongestNameShown; i++) {
-    name += char(Byte(VariableTable[slot].Name + TextPosition(i)));
-  }
-  return name;
+  return Spelled(VariableTable[slot].Name, VariableTable[slot].NameLength);
 }
 
 TextPosition TextReader::TypedEnd() const {

@@ -53,6 +53,9 @@ class TextReader {
   std::string Target(TextPosition p) const;
 
  private:
+  // The `length` characters of the name at `name`, cut at kLongestNameShown.
+  std::string Spelled(TextPosition name, int32_t length) const;
+
   const uint8_t* typed_;
 };
 
