@@ -32,6 +32,8 @@ inline constexpr uint32_t kInputSize = 128;
 inline constexpr uint32_t kArrayBase = 0x4000;     // ArrayMemory: 4096 Values for scripts
 inline constexpr uint32_t kArraySize = 16384;
 inline constexpr uint32_t kMemorySize = kArrayBase + kArraySize;
+// Whether the word at `address` lies whole in ArrayMemory: one unsigned compare.
+inline bool ArrayWordAt(uint32_t address) { return address - kArrayBase <= kArraySize - 4; }
 
 // Zero bytes after the memory that no script can write. A cursor steps only
 // over bytes it has seen to be other than NUL, or jumps over a name whose

@@ -134,9 +134,8 @@ void SetDepthLimits(int32_t calls, int32_t nesting);
 // A routine that may record a fault answers nothing, or whether ErrorPosition
 // is set when it returns, as ExecBody and EvalExpression do. The few that
 // answer anything else are [[nodiscard]] and say what they answer in their
-// names: Take... answers whether it took a Value (or made a call), Try...
-// whether a shortcut did the work (when not, it changed nothing and the
-// caller goes the long way). Expected stops are cleared only by ClearStopAt.
+// names: Take... and Finish... answer whether they took a Value (or made a
+// call). Expected stops are cleared only by ClearStopAt.
 inline bool HasError() { return ErrorPosition != kNoError; }
 void Fault(TextPosition at, FaultKind kind, FaultDetails details = {});
 inline void RequestStop() { ErrorPosition = StopRequested; }

@@ -233,13 +233,7 @@ struct Compiler {
         return true;
       }
     }
-    int16_t global = -1;
-    for (int32_t g = GlobalCount - 1; g >= 0; g--) {
-      if (VariableNamedAt(p, VariableTable[g].Name, VariableTable[g].NameLength)) {
-        global = int16_t(g);
-        break;
-      }
-    }
+    const int16_t global = int16_t(FindVariable(p, Scope{GlobalCount, GlobalCount}));  // the globals alone
     length = global >= 0 ? VariableTable[global].NameLength : NameLengthAt(p);
     if (argument && PeekText(p + TextPosition(length)) != '(') {
       if (global < 0 && notes != nullptr) notes->unsure.push_back({p, length});
@@ -866,8 +860,7 @@ struct Compiler {
       // An if whose ways through end at different places: what runs after
       // it depends on its condition, unless the statements after the first
       // way lead to where the other goes on.
-      if (findings != nullptr && s->end != kUnknown && s->endTrue != 0 && s->endTrue != s->end &&
-          (s->run == StatementRoutines::If(true) || s->run == StatementRoutines::If(false))) {
+      if (findings != nullptr && s->end != kUnknown && s->endTrue != 0 && s->endTrue != s->end) {
         unsure = unsure || !Converges(s->endTrue, next, b.level);
       }
       if (PeekText(next) == '}') {

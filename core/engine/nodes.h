@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/names.h"
 #include "core/operators.h"
 #include "core/resume.h"
 #include "core/state.h"
@@ -51,6 +52,13 @@ struct Activation {
   Scope BodyScope() const { return {base, kLiveTop}; }
   Scope ArgumentScope() const { return {0, argTop}; }
 };
+
+// The slot of a name in an argument list that a caller's frame may hold:
+// looked up among every slot the argument sees when one of the frames below
+// has its bit; -1 when it names no variable there.
+inline int DynamicSlot(const VarRef& v, const Activation& a) {
+  return (a.outer >> v.bit & 1) == 0 ? v.slot : FindVariable(v.at, a.ArgumentScope());
+}
 
 // ---- Pure expressions ----
 
@@ -254,7 +262,7 @@ inline void PushValue(Value v) { OperandStack[OperandDepth++] = v; }
 bool RunEval(const Eval& e, Activation& a);
 // Runs a call as an operand (function) or a statement (procedure); the same
 // answer, with a.cursor just past the call when all went well.
-bool RunCall(const Call& c, Activation& a, int32_t invocationLevel);
+bool RunCall(const Call& c, Activation& a);
 // Runs a body; answers false when it ended at body.end with nothing for the
 // walker to do, true when a.cursor says where it ended.
 inline bool RunBody(const Body& b, Activation& a) { return b.run(b, a); }

@@ -10,13 +10,6 @@ namespace vorla::engine {
 
 namespace {
 
-// A name in an argument list that a caller's frame may hold: looked up among
-// every slot the argument sees when one of the frames below has its bit.
-int ResolveDynamic(const VarRef& v, Activation& a) {
-  if ((a.outer >> v.bit & 1) == 0) return v.slot;
-  return FindVariable(v.at, Scope{0, a.argTop});
-}
-
 template <VarKind K>
 [[gnu::always_inline]] inline Value Read(const VarRef& v, Activation& a) {
   if constexpr (K == VarKind::Frame) {
@@ -24,7 +17,7 @@ template <VarKind K>
   } else if constexpr (K == VarKind::Global) {
     return VariableTable[v.slot].value;
   } else {
-    const int slot = ResolveDynamic(v, a);
+    const int slot = DynamicSlot(v, a);
     if (slot < 0) {
       a.gaveUp = true;
       return 0;
@@ -59,7 +52,7 @@ Value RunIndexed(const Pure& n, Activation& a) {
   const Value base = Read<K>(n.var, a);
   if (n.op == 0) {
     const uint32_t address = Bits(Add(base, Mul(index, 4)));
-    if (address - kArrayBase <= kArraySize - 4) return ReadWord(address);
+    if (ArrayWordAt(address)) return ReadWord(address);
   }
   uint32_t address, width;
   if (!IndexedAddress(n.op != 0, base, index, address, width)) {

@@ -26,8 +26,7 @@ int SlotOf(const VarRef& v, const Activation& a) {
     case VarKind::Global: return v.slot;
     case VarKind::Dynamic: break;
   }
-  if ((a.outer >> v.bit & 1) == 0) return v.slot;
-  return FindVariable(v.at, Scope{0, a.argTop});
+  return DynamicSlot(v, a);
 }
 
 // ---- Evaluations ----
@@ -75,7 +74,7 @@ bool RunOperand(const Eval& e, Activation& a) {
       return false;
     }
     case OperandKind::Walker: return WalkOperand(e, a);
-    case OperandKind::Call: return RunCall(*e.call, a, e.level);
+    case OperandKind::Call: return RunCall(*e.call, a);
     case OperandKind::Parenthesised:
     case OperandKind::Prefixed: {
       const int32_t depth = OperandDepth;
@@ -210,13 +209,9 @@ bool RunBuiltin(const Call& c, Activation& a) {
     return Made(c, a, p, made, result);
   }
   const Value result = e.Native(args[0], args[1]);
-  if (c.function) {
-    Push(result, c.name);
-    a.cursor = c.end;
-    return HasError() || !TextStands();
-  }
+  if (c.function) Push(result, c.name);
   // A procedure whose call stopped the run leaves the cursor on its ')'.
-  a.cursor = HasError() ? c.end - 1 : c.end;
+  a.cursor = !c.function && HasError() ? c.end - 1 : c.end;
   return HasError() || !TextStands();
 }
 
@@ -259,7 +254,7 @@ bool RunScript(const Call& c, Activation& a) {
 
 }  // namespace
 
-bool RunCall(const Call& c, Activation& a, int32_t) {
+bool RunCall(const Call& c, Activation& a) {
   if (CallDepth >= CallDepthLimit) return WalkCall(c, a);
   return c.builtin ? RunBuiltin(c, a) : RunScript(c, a);
 }
@@ -301,10 +296,6 @@ bool RunAssign(const Stmt& s, Activation& a) {
 // The store of name[index] = v once made: a store into the text ends the
 // code's reading at the statement's end.
 bool Stored(const Stmt& s, Activation& a, uint32_t address, uint32_t width, Value v) {
-  if (width == 4 && address - kArrayBase <= kArraySize - 4) {
-    ScriptMemory::StoreWord(address, v);
-    return false;
-  }
   StoreIndexedValue(address, width, v);
   if (TextStands()) return false;
   a.cursor = s.end;
@@ -322,7 +313,7 @@ bool RunIndexedAssign(const Stmt& s, Activation& a) {
   const Value base = Target<K>(s.target, a);
   if (!s.bytes) {
     address = Bits(Add(base, Mul(index, 4)));
-    if (address - kArrayBase <= kArraySize - 4) {
+    if (ArrayWordAt(address)) {
       if (!EvalPure(s.value, a, v)) {
         Modulo() = modulo;
         return WalkStatement(s, a);
@@ -399,7 +390,7 @@ bool RunAssignWithCalls(const Stmt& s, Activation& a) {
   return true;
 }
 
-bool RunCallStatement(const Stmt& s, Activation& a) { return RunCall(*s.call, a, s.level); }
+bool RunCallStatement(const Stmt& s, Activation& a) { return RunCall(*s.call, a); }
 
 // The Value of a statement's condition, taken as TakeCondition takes it:
 // pure, or with calls; on a hand-over, `p` is where the condition stopped and
@@ -530,8 +521,6 @@ bool RunDo(const Stmt& s, Activation& a) {
   }
 }
 
-bool RunWalker(const Stmt& s, Activation& a) { return WalkStatement(s, a); }
-
 // The statement finds the step budget spent: it runs when the budget is
 // refilled; otherwise it is the walker's, which stops the run there. Out of
 // line, so that the statements of a body pay only the compare.
@@ -620,7 +609,7 @@ TextPosition RunRoutine(const Routine* r, TextPosition bodyStart, int32_t base, 
 }
 
 StmtRun StatementRoutines::Empty() { return RunEmpty; }
-StmtRun StatementRoutines::Walker() { return RunWalker; }
+StmtRun StatementRoutines::Walker() { return WalkStatement; }
 StmtRun StatementRoutines::CallStatement() { return RunCallStatement; }
 StmtRun StatementRoutines::If(bool pure) { return pure ? RunIf<true> : RunIf<false>; }
 StmtRun StatementRoutines::For(bool pure) { return pure ? RunFor<true> : RunFor<false>; }
