@@ -39,11 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const GeneratedProgram program = GenerateProgram(data, size);
   const std::string input = ProgramInput(program);
   InputRun compiled, read;
-  bool compiledInShape = false;
-  RunInputBothWays(reinterpret_cast<const uint8_t*>(input.data()), input.size(), *runStack, compiled, read,
-                   kStepBudget, &compiledInShape);
+  RunInputBothWays(reinterpret_cast<const uint8_t*>(input.data()), input.size(), *runStack, compiled, read);
   if (!read.loaded) Fail("the generated script does not fit in SourceBuffer", program, compiled, read);
-  if (!compiledInShape) Fail("the run from compiled code ended out of shape", program, compiled, read);
+  if (!RunEndedInShape(compiled)) Fail("the run from compiled code ended out of shape", program, compiled, read);
   if (!RunEndedInShape(read)) Fail("the run in the walker ended out of shape", program, compiled, read);
   if (!compiled.SameAs(read)) Fail("the two ways ran differently", program, compiled, read);
   if (std::string why = MissedExpectation(program, read); !why.empty()) Fail(why.c_str(), program, compiled, read);

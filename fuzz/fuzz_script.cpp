@@ -25,13 +25,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vorla::fuzz::InputRun compiled, read;
-  bool compiledInShape = false;
-  vorla::fuzz::RunInputBothWays(data, size, *runStack, compiled, read, vorla::fuzz::kStepBudget, &compiledInShape);
+  vorla::fuzz::RunInputBothWays(data, size, *runStack, compiled, read);
   if (!compiled.loaded) return -1;  // too large to load: not worth keeping
-  if (!compiledInShape || !vorla::fuzz::RunEndedInShape(read)) {
-    std::fprintf(stderr, "run ended out of shape%s: outcome %d, nesting %d, calls %d, operands %d\n",
-                 compiledInShape ? "" : " from compiled code", int(read.outcome), vorla::NestingDepth,
-                 vorla::CallDepth, vorla::OperandDepth);
+  for (const vorla::fuzz::InputRun* run : {&compiled, &read}) {
+    if (vorla::fuzz::RunEndedInShape(*run)) continue;
+    std::fprintf(stderr, "run ended out of shape %s: %s, nesting %d, calls %d\n",
+                 run == &compiled ? "from compiled code" : "in the walker", vorla::fuzz::Describe(*run).c_str(),
+                 int(run->nestingDepth), int(run->callDepth));
     std::abort();
   }
   if (!compiled.SameAs(read)) {

@@ -156,6 +156,10 @@ struct InputRun {
   TextPosition cursor = 0;
   int32_t variableCount = 0;
   int32_t operandDepth = 0;
+  int32_t nestingDepth = 0;
+  int32_t callDepth = 0;
+  int32_t routineCount = 0;
+  bool evaluatingInputLine = false;
   std::string diagnostic;  // what standard error would explain
 
   // The same run in every way a script or its user can tell, and in the
@@ -188,6 +192,10 @@ inline InputRun RunInput(const uint8_t* data, size_t size, LargeStack& stack, in
   run.cursor = RunCursor;
   run.variableCount = VariableCount;
   run.operandDepth = OperandDepth;
+  run.nestingDepth = NestingDepth;
+  run.callDepth = CallDepth;
+  run.routineCount = RoutineCount;
+  run.evaluatingInputLine = EvaluatingInputLine;
   run.diagnostic = ComposeDiagnostic(LastRunEnd(), "fuzz.vl", false);
   ActiveConsole = nullptr;
   return run;
@@ -196,20 +204,16 @@ inline InputRun RunInput(const uint8_t* data, size_t size, LargeStack& stack, in
 // Whether a run ended in one of the defined outcomes with the interpreter's
 // tables back in shape: no nesting or call left open, the counts within their
 // tables, the output (when all of it was kept) ending as the outcome says, and
-// a diagnostic exactly for a run that failed. Reads the interpreter's state,
-// so it is asked right after the run.
+// a diagnostic exactly for a run that failed, as the run's record shows them.
 inline bool RunEndedInShape(const InputRun& run);
 
 // The input run twice: from compiled code, and by the walker alone.
-// `compiled` and `read` get the two runs; `compiledInShape`, when
-// given, whether the first one ended in shape (the second one's state is
-// left for the caller to ask).
+// `compiled` and `read` get the two runs.
 inline void RunInputBothWays(const uint8_t* data, size_t size, LargeStack& stack, InputRun& compiled, InputRun& read,
-                             int64_t stepBudget = kStepBudget, bool* compiledInShape = nullptr) {
+                             int64_t stepBudget = kStepBudget) {
   const bool setting = UseEngine;
   UseEngine = true;
   compiled = RunInput(data, size, stack, stepBudget);
-  if (compiledInShape != nullptr) *compiledInShape = RunEndedInShape(compiled);
   UseEngine = false;
   read = RunInput(data, size, stack, stepBudget);
   UseEngine = setting;
@@ -224,13 +228,13 @@ inline std::string Describe(const InputRun& run) {
 
 inline bool RunEndedInShape(const InputRun& run) {
   const bool failed = run.outcome == RunOutcome::MissingMain || run.outcome == RunOutcome::Error;
-  bool ok = NestingDepth == 0 && CallDepth == 0 && OperandDepth >= 0 && OperandDepth <= kMaxOperands &&
-            VariableCount >= 0 && VariableCount <= kMaxVariables && RoutineCount <= kMaxRoutines &&
-            !EvaluatingInputLine && run.diagnostic.starts_with("vorla: ") == failed &&
+  bool ok = run.nestingDepth == 0 && run.callDepth == 0 && run.operandDepth >= 0 &&
+            run.operandDepth <= kMaxOperands && run.variableCount >= 0 && run.variableCount <= kMaxVariables &&
+            run.routineCount <= kMaxRoutines && !run.evaluatingInputLine && run.diagnostic.starts_with("vorla: ") == failed &&
             (run.diagnostic.find(": error: ") != std::string::npos) == failed;
   switch (run.outcome) {
-    case RunOutcome::Finished: return ok && ErrorPosition == kNoError;
-    case RunOutcome::Stopped: return ok && ErrorPosition == StopRequested;
+    case RunOutcome::Finished: return ok && run.errorPosition == kNoError;
+    case RunOutcome::Stopped: return ok && run.errorPosition == StopRequested;
     case RunOutcome::MissingMain: return ok && (!run.wholeOutput || run.output.ends_with("\nmain() ?"));
     // The report's line number polls the keyboard like any number output, so
     // an ESC typed ahead may turn ErrorPosition into a stop request there.

@@ -63,11 +63,9 @@ void Check(const GeneratedProgram& program, LargeStack& stack, Tally& tally) {
   ASSERT_FALSE(program.shapes.empty()) << "no program fitted";
   const std::string input = ProgramInput(program);
   InputRun compiled, read;
-  bool compiledInShape = false;
-  RunInputBothWays(reinterpret_cast<const uint8_t*>(input.data()), input.size(), stack, compiled, read, kStepBudget,
-                   &compiledInShape);
+  RunInputBothWays(reinterpret_cast<const uint8_t*>(input.data()), input.size(), stack, compiled, read);
   ASSERT_TRUE(read.loaded);
-  EXPECT_TRUE(compiledInShape) << Describe(compiled);
+  EXPECT_TRUE(RunEndedInShape(compiled)) << Describe(compiled);
   EXPECT_TRUE(RunEndedInShape(read)) << Describe(read);
   EXPECT_TRUE(compiled.SameAs(read)) << "compiled: " << Describe(compiled) << "\n" << compiled.output
                                     << "\nwalker: " << Describe(read) << "\n" << read.output;
