@@ -69,15 +69,11 @@ EM_JS(int, NodeReadIn, (uint8_t* to, size_t room, size_t* count), {
 }  // namespace
 
 NodeConsole::NodeConsole() {
-  inputIsFile_ = NodeStreamKind(0) == kRegularFile;
-  SetStreams(false, NodeStreamKind(1) == kTerminal, NodeSameStream(1, 2) != 0);
+  SetStreams(false, NodeStreamKind(1) == kTerminal, NodeSameStream(1, 2) != 0, NodeStreamKind(0) != kRegularFile);
 }
 
 int NodeConsole::WriteOut(const uint8_t* bytes, size_t count) { return NodeWriteOut(bytes, count); }
 
-int NodeConsole::ReadIn(uint8_t* to, size_t room, size_t& count) {
-  if (!inputIsFile_) Flush();
-  return NodeReadIn(to, room, &count);
-}
+int NodeConsole::ReadIn(uint8_t* to, size_t room, size_t& count) { return NodeReadIn(to, room, &count); }
 
 }  // namespace vorla

@@ -36,9 +36,6 @@ class NodeConsole final : public StreamConsole {
   int ReadIn(uint8_t* to, size_t room, size_t& count) override;
   bool InputReady(int) override { return true; }
   int TerminalKey(uint8_t byte) override { return byte; }  // input is never taken for a terminal
-
- private:
-  bool inputIsFile_ = false;
 };
 
 }  // namespace vorla

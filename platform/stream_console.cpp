@@ -8,8 +8,9 @@
 
 namespace vorla {
 
-void StreamConsole::SetStreams(bool inputIsTerminal, bool outputIsTerminal, bool errorIsOutput) {
+void StreamConsole::SetStreams(bool inputIsTerminal, bool outputIsTerminal, bool errorIsOutput, bool inputUnseen) {
   inputIsTerminal_ = inputIsTerminal;
+  inputUnseen_ = inputUnseen;
   outputIsTerminal_ = outputIsTerminal;
   errorIsOutput_ = errorIsOutput;
 }
@@ -96,6 +97,7 @@ bool StreamConsole::ReadMore() {
     inStart_ = 0;
   }
   if (inEnd_ == kInputBufferSize) return true;  // full already: nothing to add
+  if (inputUnseen_) Flush();  // the read may wait, and someone may be answering the output
   size_t n = 0;
   if (int error = ReadIn(in_ + inEnd_, kInputBufferSize - inEnd_, n); error != 0) readError_ = error;
   inEnd_ += n;

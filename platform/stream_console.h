@@ -46,9 +46,11 @@ class StreamConsole : public HostConsole {
  protected:
   static constexpr int kNoKey = -2;  // nothing ready without waiting; a byte that makes no key
 
-  // What the platform found standard input and output to be, and whether
-  // standard error is the very file or pipe that standard output is.
-  void SetStreams(bool inputIsTerminal, bool outputIsTerminal, bool errorIsOutput);
+  // What the platform found standard input and output to be, whether
+  // standard error is the very file or pipe that standard output is, and
+  // whether input is a pipe that cannot be looked into without reading it
+  // (InputReady then answers true, and output goes out before every read).
+  void SetStreams(bool inputIsTerminal, bool outputIsTerminal, bool errorIsOutput, bool inputUnseen = false);
 
   // ---- The platform's calls ----
   // Writes all `count` bytes to standard output; answers 0, or the system's
@@ -82,6 +84,7 @@ class StreamConsole : public HostConsole {
   bool inputIsTerminal_ = false;
   bool outputIsTerminal_ = false;
   bool errorIsOutput_ = false;
+  bool inputUnseen_ = false;
   uint8_t lastByte_ = '\n';  // the last output byte; the start counts as a line's
   int writeError_ = 0;       // the first failed write's code: drop everything
   bool inputEnded_ = false;

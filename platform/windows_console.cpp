@@ -185,7 +185,7 @@ WindowsConsole::WindowsConsole() {
     source_ = seen ? Source::Pipe : Source::UnseenPipe;
   }
   bool outputIsConsole = GetConsoleMode(gOutput, &mode) != 0;
-  SetStreams(source_ == Source::Console, outputIsConsole, SameFile(gOutput, GetStdHandle(STD_ERROR_HANDLE)));
+  SetStreams(source_ == Source::Console, outputIsConsole, SameFile(gOutput, gError), source_ == Source::UnseenPipe);
   gLive = this;
   if (!gHandlersInstalled) {
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
@@ -237,9 +237,11 @@ int WindowsConsole::WriteOut(const uint8_t* bytes, size_t count) {
 
 bool WindowsConsole::InputReady(int timeoutMs) {
   if (source_ == Source::File || source_ == Source::UnseenPipe) return true;
+  auto ready = [&] { return source_ == Source::Console ? ConsoleKeyWaiting() : PipeReady(); };
+  if (ready()) return true;
+  if (timeoutMs == 0) return false;  // a look, as every poll of the keys is: no clock
   const ULONGLONG start = GetTickCount64();
   for (;;) {
-    if (source_ == Source::Console ? ConsoleKeyWaiting() : PipeReady()) return true;
     ULONGLONG waited = GetTickCount64() - start;
     if (timeoutMs >= 0 && waited >= ULONGLONG(timeoutMs)) return false;
     DWORD wait = timeoutMs < 0 ? INFINITE : DWORD(ULONGLONG(timeoutMs) - waited);
@@ -248,13 +250,13 @@ bool WindowsConsole::InputReady(int timeoutMs) {
     } else {
       Sleep(wait < kPipePollMs ? wait : kPipePollMs);  // an anonymous pipe cannot be waited on
     }
+    if (ready()) return true;
   }
 }
 
 int WindowsConsole::ReadIn(uint8_t* to, size_t room, size_t& count) {
   count = 0;
   if (source_ == Source::Console) return ReadConsoleKeys(to, room, count);
-  if (source_ == Source::UnseenPipe) Flush();
   DWORD chunk = room < kInputBufferSize ? DWORD(room) : DWORD(kInputBufferSize);
   DWORD got = 0;
   if (ReadFile(gInput, to, chunk, &got, nullptr)) {
