@@ -119,7 +119,7 @@ async function run() {
   terminal.reset();
   terminal.focus();
   const result = await interpreter.run(scriptName, editor.value);
-  await new Promise((resolve) => terminal.write("", resolve)); // every byte is in the terminal
+  await window.terminalDrawn();
   showDiagnostics(result.errors);
   status.textContent =
     result.failure !== undefined

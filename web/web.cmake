@@ -16,7 +16,7 @@ set(vorla_wasm_link -flto -sASYNCIFY --pre-js ${PROJECT_SOURCE_DIR}/platform/env
 # Node (the deepest shapes take up to 11.5 MB of it). The stack in memory,
 # where locals whose address is taken live, holds five times what they take
 # there (1.5 MB measured).
-target_sources(vorla PRIVATE platform/node_console.cpp platform/node_host.cpp platform/posix_files.cpp)
+target_sources(vorla PRIVATE platform/node_console.cpp platform/node_host.cpp)
 target_link_options(vorla PRIVATE ${vorla_wasm_link}
   -sENVIRONMENT=node -sNODERAWFS=1 -sWASM_ASYNC_COMPILATION=0 -sTOTAL_STACK=8MB -sINITIAL_MEMORY=32MB)
 
@@ -26,8 +26,7 @@ target_link_options(vorla PRIVATE ${vorla_wasm_link}
 # stack in memory, and a pause at the deepest nesting keeps the interpreter's
 # frames in less than 128 KB: both rooms hold eight times that and more.
 set(page ${CMAKE_BINARY_DIR}/page)
-add_executable(vorla_page shell/main.cpp shell/command_line.cpp platform/web_console.cpp platform/web_host.cpp
-  platform/posix_files.cpp)
+add_executable(vorla_page shell/main.cpp shell/command_line.cpp platform/web_console.cpp platform/web_host.cpp)
 target_link_libraries(vorla_page PRIVATE vorla_core)
 set_target_properties(vorla_page PROPERTIES OUTPUT_NAME vorla RUNTIME_OUTPUT_DIRECTORY ${page})
 target_link_options(vorla_page PRIVATE ${vorla_wasm_link}
